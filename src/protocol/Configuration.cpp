@@ -1,0 +1,39 @@
+#include "protocol/Configuration.h"
+
+#include "protocol/Markers.h"
+#include "protocol/Selection.h"
+
+namespace trivex::protocol {
+
+namespace {
+
+ConfigurationCommand exchange(std::uint8_t code, const Bytes& payload = {}) {
+    Bytes body{byteChar(kCommandPrefix), byteChar(code)};
+    return {startFrame(kConfigurationAddress), body + payload + stopFrame()};
+}
+
+} // namespace
+
+Bytes padToLine(const Bytes& line) {
+    Bytes padded = line;
+    if (padded.size() < static_cast<std::size_t>(kLineLength)) {
+        padded.append(static_cast<std::size_t>(kLineLength) - padded.size(), ' ');
+    }
+    return padded;
+}
+
+ConfigurationCommand setUid(std::uint8_t uid) { return exchange(kSetUid, Bytes(1, byteChar(uid))); }
+
+ConfigurationCommand setLineSpeed(LineSpeed speed) {
+    return exchange(speed == LineSpeed::Baud9600 ? kLineSpeed9600 : kLineSpeed4800);
+}
+
+ConfigurationCommand setDefaultScreen(const Bytes& line1, const Bytes& line2) {
+    return exchange(kSetDefaultScreen, padToLine(line1) + padToLine(line2));
+}
+
+ConfigurationCommand loadCustomCharacters(const CustomBitmaps& bitmaps) {
+    return exchange(kLoadCustomCharacters, Bytes(bitmaps.begin(), bitmaps.end()));
+}
+
+} // namespace trivex::protocol

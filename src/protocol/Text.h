@@ -1,0 +1,26 @@
+#pragma once
+
+#include "protocol/Bytes.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Turning what the operator types into bytes.
+namespace trivex::protocol {
+
+// The byte that stands for a character that has no byte of its own.
+constexpr char kUnsendableReplacement = '?';
+
+// Display text travels as ISO 8859-1: code points up to U+00FF are their own byte.
+bool isSendable(char32_t character);
+
+// One byte per character; a character beyond ISO 8859-1 becomes kUnsendableReplacement.
+Bytes displayBytes(std::u32string_view text);
+
+// A whole decimal number from 0 to 255, blanks around it ignored, leading zeros allowed.
+// Anything else (empty, letters, signs, fractions, 256 and above) gives no value.
+std::optional<std::uint8_t> parseByte(std::string_view text);
+
+} // namespace trivex::protocol

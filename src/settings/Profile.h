@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+// The program's settings file and the three operations the windows use on it.
+namespace trivex::settings {
+
+inline const QString kFileName = QStringLiteral("trivex.ini");
+
+// The folder of the running executable, ending in exactly one path separator.
+QString AppFolder();
+
+// The separator rule of AppFolder on any folder: a root already ends in one.
+QString withTrailingSeparator(const QString& folder);
+
+// Where the settings of a program in appFolder live: beside the program, unless that folder
+// cannot be written and holds no settings file, or is a shared "bin" folder of an installed
+// program; then in the per-user configuration folder under configHome.
+QString chooseSettingsFile(const QString& appFolder, const QString& configHome);
+
+// $XDG_CONFIG_HOME when it is an absolute path, otherwise ~/.config.
+QString userConfigHome();
+
+// Fixes the file used by every ReadINI and WriteINI of this run. Start-up calls it once with
+// the chosen location (TRIVEX_INI in the environment names a file directly, for scripts and
+// tests); without a call the location is chosen on first use.
+void useSettingsFile(const QString& path);
+QString settingsFile();
+
+// The value text of key in section, or the empty string.
+QString ReadINI(const QString& section, const QString& key);
+
+// Stores value under key in section. A failed write is reported on stderr and returns false;
+// callers that cannot do anything about it may ignore the result.
+bool WriteINI(const QString& section, const QString& key, const QString& value);
+
+} // namespace trivex::settings

@@ -1,0 +1,268 @@
+// The bytes of every frame, command and reply, checked against the worked sequences of the
+// module's command set, written out here as hex independently of the encoders' constants.
+
+#include "protocol/Configuration.h"
+#include "protocol/Display.h"
+#include "protocol/Selection.h"
+#include "protocol/Text.h"
+#include "support/Hex.h"
+
+#include <QTest>
+
+#include <functional>
+
+using namespace trivex::protocol;
+using trivex::test::hex;
+using trivex::test::toHex;
+
+Q_DECLARE_METATYPE(std::function<Bytes()>)
+
+class tst_protocol : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commandBytes_data();
+    void commandBytes();
+    void writeTextFollowsTheLineBreakRule_data();
+    void writeTextFollowsTheLineBreakRule();
+    void replyRecognition_data();
+    void replyRecognition();
+    void inputLevelComparesTheWholeByte_data();
+    void inputLevelComparesTheWholeByte();
+    void configurationCommandsAreTwoWrites_data();
+    void configurationCommandsAreTwoWrites();
+    void displayTextBecomesOneBytePerCharacter_data();
+    void displayTextBecomesOneBytePerCharacter();
+    void numberRule_data();
+    void numberRule();
+};
+
+void tst_protocol::commandBytes_data() {
+    QTest::addColumn<std::function<Bytes()>>("build");
+    QTest::addColumn<QByteArray>("expected");
+    auto row = [](const char* name, std::function<Bytes()> build, const char* bytes) {
+        QTest::newRow(name) << build << toHex(hex(bytes));
+    };
+    // Selection frames and the input query.
+    row("start frame 100", [] { return startFrame(100); }, "EF 64");
+    row("start frame 101", [] { return startFrame(101); }, "EF 65");
+    row("start frame 132", [] { return startFrame(132); }, "EF 84");
+    row("stop frame", [] { return stopFrame(); }, "EA");
+    row("input status query", [] { return inputStatusQuery(); }, "FE 0E");
+    // Display commands without parameters.
+    row("clear display", [] { return clearDisplay(); }, "0D");
+    row("show default screen", [] { return showDefaultScreen(); }, "FE 14");
+    row("underline cursor", [] { return underlineCursor(); }, "FE 01");
+    row("blinking cursor", [] { return blinkingCursor(); }, "FE 02");
+    row("hide cursor", [] { return hideCursor(); }, "FE 03");
+    row("backlight on", [] { return backlightOn(); }, "FE 06");
+    row("backlight off", [] { return backlightOff(); }, "FE 07");
+    row("backlight blink", [] { return backlightBlink(); }, "FE 0B");
+    row("init graph", [] { return initGraph(); }, "FE 04");
+    row("output on is not the line break", [] { return outputOn(); }, "FE 0C");
+    row("output off is not clear display", [] { return outputOff(); }, "FE 0D");
+    // Parameters are the numbers themselves, not their digits.
+    row("cursor row 0 column 0", [] { return setCursorPosition(0, 0); }, "FE 32 00 00");
+    row("cursor row 1 column 15, row first", [] { return setCursorPosition(1, 15); }, "FE 32 01 0F");
+    row("clear row 1", [] { return clearRow(1); }, "FE 2D 01");
+    row("clear column 0 is byte 00", [] { return clearColumn(0); }, "FE 2E 00");
+    row("graph left to right 80", [] { return graphLeftToRight(80); }, "FE 2B 50");
+    row("graph left to right 0", [] { return graphLeftToRight(0); }, "FE 2B 00");
+    row("graph right to left 1", [] { return graphRightToLeft(1); }, "FE 2C 01");
+    // Custom characters travel as display bytes 00 to 07.
+    row("CHAR 1", [] { return customCharacter(1); }, "00");
+    row("CHAR 3", [] { return customCharacter(3); }, "02");
+    row("CHAR 8", [] { return customCharacter(8); }, "07");
+}
+
+void tst_protocol::commandBytes() {
+    QFETCH(std::function<Bytes()>, build);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(toHex(build()), expected);
+}
+
+void tst_protocol::writeTextFollowsTheLineBreakRule_data() {
+    QTest::addColumn<QByteArray>("line1");
+    QTest::addColumn<QByteArray>("line2");
+    QTest::addColumn<QByteArray>("expected");
+    auto row = [](const char* name, const std::string& l1, const std::string& l2, const char* bytes) {
+        QTest::newRow(name) << QByteArray::fromStdString(l1) << QByteArray::fromStdString(l2) << toHex(hex(bytes));
+    };
+    row("both empty sends nothing", "", "", "");
+    row("line 1 only, no break", "HELLO", "", "0D 48 45 4C 4C 4F");
+    row("empty line 1 still breaks", "", "AB", "0D 0C 41 42");
+    row("two short lines", "AB", "CD", "0D 41 42 0C 43 44");
+    row("full line 1 runs on without break", std::string(16, 'A'), "B", "0D 41*16 42");
+    row("15 then 16 is the longest message", std::string(15, 'A'), std::string(16, 'B'), "0D 41*15 0C 42*16");
+    row("two full lines", std::string(16, 'A'), std::string(16, 'B'), "0D 41*16 42*16");
+    row("spaces are sent as typed", " A ", "", "0D 20 41 20");
+    row("marker bytes in text are not escaped", "\x0C\x0D\xFE", "\xEF\xEA", "0D 0C 0D FE 0C EF EA");
+}
+
+void tst_protocol::writeTextFollowsTheLineBreakRule() {
+    QFETCH(QByteArray, line1);
+    QFETCH(QByteArray, line2);
+    QFETCH(QByteArray, expected);
+    const Bytes bytes = writeText(line1.toStdString(), line2.toStdString());
+    QCOMPARE(toHex(bytes), expected);
+    QVERIFY(bytes.size() <= 33);
+}
+
+void tst_protocol::replyRecognition_data() {
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<bool>("acknowledged");
+    QTest::addColumn<int>("status"); // -1: no status byte taken
+    auto row = [](const char* name, const char* block, int address, int threshold, bool ack, int status) {
+        QTest::newRow(name) << QByteArray::fromStdString(hex(block)) << address << threshold << ack << status;
+    };
+    row("acknowledge of the selected module", "EE 65", 101, 2, true, -1);
+    row("acknowledge of another module", "EE 64", 101, 2, false, -1);
+    row("bytes swapped", "65 EE", 101, 2, false, -1);
+    row("stray byte in front", "00 EE 65", 101, 2, false, -1);
+    row("further bytes are dropped", "EE 65 08 77", 101, 2, true, -1);
+    row("shorter than the threshold", "EE", 101, 2, false, -1);
+    row("empty block", "", 101, 2, false, -1);
+    row("input HIGH", "EE 65 08", 101, 3, true, 0x08);
+    row("input LOW", "EE 65 00", 101, 3, true, 0x00);
+    row("input with a meaningless status", "EE 65 01", 101, 3, true, 0x01);
+    row("status taken even without acknowledge", "11 22 33", 101, 3, false, 0x33);
+    row("two bytes while three are awaited", "EE 65", 101, 3, false, -1);
+    row("address 0 before any selection", "EE 00", 0, 2, true, -1);
+}
+
+void tst_protocol::replyRecognition() {
+    QFETCH(QByteArray, block);
+    QFETCH(int, address);
+    QFETCH(int, threshold);
+    QFETCH(bool, acknowledged);
+    QFETCH(int, status);
+    const Reply reply = recogniseReply(block.toStdString(), static_cast<std::uint8_t>(address), threshold);
+    QCOMPARE(reply.acknowledged, acknowledged);
+    QCOMPARE(reply.status.has_value() ? int(*reply.status) : -1, status);
+}
+
+void tst_protocol::inputLevelComparesTheWholeByte_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("level"); // -1 none, 0 low, 1 high
+    QTest::newRow("08 is HIGH") << 0x08 << 1;
+    QTest::newRow("00 is LOW") << 0x00 << 0;
+    QTest::newRow("09 is neither") << 0x09 << -1;
+    QTest::newRow("04 is neither") << 0x04 << -1;
+    QTest::newRow("FF is neither") << 0xFF << -1;
+}
+
+void tst_protocol::inputLevelComparesTheWholeByte() {
+    QFETCH(int, status);
+    QFETCH(int, level);
+    const auto result = inputLevelOf(static_cast<std::uint8_t>(status));
+    QCOMPARE(result ? (*result == InputLevel::High ? 1 : 0) : -1, level);
+}
+
+Q_DECLARE_METATYPE(std::function<ConfigurationCommand()>)
+
+void tst_protocol::configurationCommandsAreTwoWrites_data() {
+    QTest::addColumn<std::function<ConfigurationCommand()>>("build");
+    QTest::addColumn<QByteArray>("write2");
+    auto row = [](const char* name, std::function<ConfigurationCommand()> build, const char* bytes) {
+        QTest::newRow(name) << build << toHex(hex(bytes));
+    };
+    row("UID 101", [] { return setUid(101); }, "FE 30 65 EA");
+    row("UID 132", [] { return setUid(132); }, "FE 30 84 EA");
+    row("UID 100 is encoded too", [] { return setUid(100); }, "FE 30 64 EA");
+    row("UID 234 is not escaped", [] { return setUid(234); }, "FE 30 EA EA");
+    row("speed 9600", [] { return setLineSpeed(LineSpeed::Baud9600); }, "FE 1E EA");
+    row("speed 4800", [] { return setLineSpeed(LineSpeed::Baud4800); }, "FE 1F EA");
+    row("default screen pads both lines", [] { return setDefaultScreen("HELLO", ""); },
+        "FE C8 48 45 4C 4C 4F 20*11 20*16 EA");
+    row("default screen two empty lines", [] { return setDefaultScreen("", ""); }, "FE C8 20*32 EA");
+    row("default screen full lines get nothing", [] {
+        return setDefaultScreen(std::string(16, 'A'), std::string(16, 'B'));
+    }, "FE C8 41*16 42*16 EA");
+    row("default screen never cuts a long line", [] {
+        return setDefaultScreen(std::string(17, 'A'), "B");
+    }, "FE C8 41*17 42 20*15 EA");
+    row("custom characters all zero", [] { return loadCustomCharacters({}); }, "FE 64 00*64 EA");
+    row("custom characters all 31", [] {
+        CustomBitmaps bitmaps;
+        bitmaps.fill(31);
+        return loadCustomCharacters(bitmaps);
+    }, "FE 64 1F*64 EA");
+    row("custom characters keep index order and EA in the payload", [] {
+        CustomBitmaps bitmaps{};
+        bitmaps[0] = 0xFF;
+        bitmaps[1] = 0xEA;
+        bitmaps[63] = 0x01;
+        return loadCustomCharacters(bitmaps);
+    }, "FE 64 FF EA 00*61 01 EA");
+}
+
+void tst_protocol::configurationCommandsAreTwoWrites() {
+    QFETCH(std::function<ConfigurationCommand()>, build);
+    QFETCH(QByteArray, write2);
+    const ConfigurationCommand command = build();
+    QCOMPARE(toHex(command.write1), toHex(hex("EF 64")));
+    QCOMPARE(toHex(command.write2), write2);
+}
+
+void tst_protocol::displayTextBecomesOneBytePerCharacter_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("sendable");
+    QTest::newRow("plain ASCII") << QStringLiteral("Hi 1") << toHex(hex("48 69 20 31")) << true;
+    QTest::newRow("Latin-1 letters are their own byte") << QStringLiteral("\u00E9\u00FF\u00C4")
+                                                         << toHex(hex("E9 FF C4")) << true;
+    QTest::newRow("control and marker codes pass") << QStringLiteral("\u000C\u00EF") << toHex(hex("0C EF")) << true;
+    QTest::newRow("euro sign has no byte") << QStringLiteral("5\u20AC") << toHex(hex("35 3F")) << false;
+    QTest::newRow("first code point past Latin-1") << QStringLiteral("\u0100") << toHex(hex("3F")) << false;
+    QTest::newRow("a character outside the BMP is one byte") << QString::fromUtf8("a\xF0\x9F\x98\x80" "b")
+                                                             << toHex(hex("61 3F 62")) << false;
+}
+
+void tst_protocol::displayTextBecomesOneBytePerCharacter() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, sendable);
+    const std::u32string characters = text.toStdU32String();
+    QCOMPARE(toHex(displayBytes(characters)), expected);
+    bool allSendable = true;
+    for (char32_t c : characters) {
+        allSendable = allSendable && isSendable(c);
+    }
+    QCOMPARE(allSendable, sendable);
+}
+
+void tst_protocol::numberRule_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value"); // -1: refused
+    QTest::newRow("plain") << "101" << 101;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("largest") << "255" << 255;
+    QTest::newRow("leading zeros") << "007" << 7;
+    QTest::newRow("many leading zeros") << "0000000000000255" << 255;
+    QTest::newRow("blanks around") << "  12 " << 12;
+    QTest::newRow("tab around") << "\t31\t" << 31;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("blanks only") << "   " << -1;
+    QTest::newRow("256") << "256" << -1;
+    QTest::newRow("far too large") << "99999999999999999999" << -1;
+    QTest::newRow("letters") << "abc" << -1;
+    QTest::newRow("hex") << "0x10" << -1;
+    QTest::newRow("digits then letters") << "12a" << -1;
+    QTest::newRow("minus") << "-1" << -1;
+    QTest::newRow("plus") << "+1" << -1;
+    QTest::newRow("fraction") << "1.5" << -1;
+    QTest::newRow("whole number with a point") << "2.0" << -1;
+    QTest::newRow("blank inside") << "1 2" << -1;
+}
+
+void tst_protocol::numberRule() {
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    const auto parsed = parseByte(text.toStdString());
+    QCOMPARE(parsed ? int(*parsed) : -1, value);
+}
+
+QTEST_APPLESS_MAIN(tst_protocol)
+#include "tst_protocol.moc"
