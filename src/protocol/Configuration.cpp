@@ -22,7 +22,9 @@ Bytes padToLine(const Bytes& line) {
     return padded;
 }
 
-ConfigurationCommand setUid(std::uint8_t uid) { return exchange(kSetUid, Bytes(1, byteChar(uid))); }
+ConfigurationCommand setUid(std::uint8_t uid) {
+    return exchange(kSetUid, Bytes(1, byteChar(uid)));
+}
 
 ConfigurationCommand setLineSpeed(LineSpeed speed) {
     return exchange(speed == LineSpeed::Baud9600 ? kLineSpeed9600 : kLineSpeed4800);

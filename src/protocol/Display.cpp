@@ -18,7 +18,9 @@ Bytes prefixed(std::uint8_t code, std::initializer_list<std::uint8_t> parameters
 
 } // namespace
 
-Bytes clearDisplay() { return Bytes(1, byteChar(kClearDisplay)); }
+Bytes clearDisplay() {
+    return Bytes(1, byteChar(kClearDisplay));
+}
 
 Bytes writeText(const Bytes& line1, const Bytes& line2) {
     if (line1.empty() && line2.empty()) {
@@ -31,24 +33,54 @@ Bytes writeText(const Bytes& line1, const Bytes& line2) {
     return bytes + line2;
 }
 
-Bytes customCharacter(int number) { return Bytes(1, byteChar(static_cast<std::uint8_t>(number - 1))); }
+Bytes customCharacter(int number) {
+    return Bytes(1, byteChar(static_cast<std::uint8_t>(number - 1)));
+}
 
-Bytes showDefaultScreen() { return prefixed(kShowDefaultScreen); }
+Bytes showDefaultScreen() {
+    return prefixed(kShowDefaultScreen);
+}
 Bytes setCursorPosition(std::uint8_t row, std::uint8_t column) {
     return prefixed(kSetCursorPosition, {row, column});
 }
-Bytes clearRow(std::uint8_t row) { return prefixed(kClearRow, {row}); }
-Bytes clearColumn(std::uint8_t column) { return prefixed(kClearColumn, {column}); }
-Bytes underlineCursor() { return prefixed(kUnderlineCursor); }
-Bytes blinkingCursor() { return prefixed(kBlinkingCursor); }
-Bytes hideCursor() { return prefixed(kHideCursor); }
-Bytes backlightOn() { return prefixed(kBacklightOn); }
-Bytes backlightOff() { return prefixed(kBacklightOff); }
-Bytes backlightBlink() { return prefixed(kBacklightBlink); }
-Bytes initGraph() { return prefixed(kInitGraph); }
-Bytes graphLeftToRight(std::uint8_t length) { return prefixed(kGraphLeftToRight, {length}); }
-Bytes graphRightToLeft(std::uint8_t length) { return prefixed(kGraphRightToLeft, {length}); }
-Bytes outputOn() { return prefixed(kOutputOn); }
-Bytes outputOff() { return prefixed(kOutputOff); }
+Bytes clearRow(std::uint8_t row) {
+    return prefixed(kClearRow, {row});
+}
+Bytes clearColumn(std::uint8_t column) {
+    return prefixed(kClearColumn, {column});
+}
+Bytes underlineCursor() {
+    return prefixed(kUnderlineCursor);
+}
+Bytes blinkingCursor() {
+    return prefixed(kBlinkingCursor);
+}
+Bytes hideCursor() {
+    return prefixed(kHideCursor);
+}
+Bytes backlightOn() {
+    return prefixed(kBacklightOn);
+}
+Bytes backlightOff() {
+    return prefixed(kBacklightOff);
+}
+Bytes backlightBlink() {
+    return prefixed(kBacklightBlink);
+}
+Bytes initGraph() {
+    return prefixed(kInitGraph);
+}
+Bytes graphLeftToRight(std::uint8_t length) {
+    return prefixed(kGraphLeftToRight, {length});
+}
+Bytes graphRightToLeft(std::uint8_t length) {
+    return prefixed(kGraphRightToLeft, {length});
+}
+Bytes outputOn() {
+    return prefixed(kOutputOn);
+}
+Bytes outputOff() {
+    return prefixed(kOutputOff);
+}
 
 } // namespace trivex::protocol

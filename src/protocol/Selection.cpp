@@ -4,11 +4,17 @@
 
 namespace trivex::protocol {
 
-Bytes startFrame(std::uint8_t address) { return {byteChar(kStartFrame), byteChar(address)}; }
+Bytes startFrame(std::uint8_t address) {
+    return {byteChar(kStartFrame), byteChar(address)};
+}
 
-Bytes stopFrame() { return Bytes(1, byteChar(kStopFrame)); }
+Bytes stopFrame() {
+    return Bytes(1, byteChar(kStopFrame));
+}
 
-Bytes inputStatusQuery() { return {byteChar(kCommandPrefix), byteChar(kInputStatus)}; }
+Bytes inputStatusQuery() {
+    return {byteChar(kCommandPrefix), byteChar(kInputStatus)};
+}
 
 Reply recogniseReply(const Bytes& block, std::uint8_t selectedAddress, int threshold) {
     Reply reply;

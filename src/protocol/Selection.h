@@ -14,7 +14,7 @@ Bytes stopFrame();
 Bytes inputStatusQuery();
 
 struct Reply {
-    bool acknowledged = false;         // byte 0 is the acknowledge, byte 1 the selected address
+    bool acknowledged = false;          // byte 0 is the acknowledge, byte 1 the selected address
     std::optional<std::uint8_t> status; // byte 2, taken only while waiting for three bytes
 };
 

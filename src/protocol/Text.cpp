@@ -4,17 +4,22 @@ namespace trivex::protocol {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 } // namespace
 
-bool isSendable(char32_t character) { return character <= 0xFF; }
+bool isSendable(char32_t character) {
+    return character <= 0xFF;
+}
 
 Bytes displayBytes(std::u32string_view text) {
     Bytes bytes;
     bytes.reserve(text.size());
     for (char32_t character : text) {
-        bytes += isSendable(character) ? byteChar(static_cast<std::uint8_t>(character)) : kUnsendableReplacement;
+        bytes +=
+            isSendable(character) ? byteChar(static_cast<std::uint8_t>(character)) : kUnsendableReplacement;
     }
     return bytes;
 }

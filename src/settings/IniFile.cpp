@@ -7,7 +7,6 @@
 #define SI_NO_CONVERSION  // narrow strings only; bytes pass through as they are
 #define SI_IMPLEMENTATION // the template bodies, instantiated here for the narrow type
 #include <SimpleIni.h>
-
 #include <string>
 
 namespace trivex::settings {
@@ -47,7 +46,9 @@ std::string encode(const QString& text) {
     return flat.toUtf8().toStdString();
 }
 
-std::string nameOf(const QString& name) { return name.trimmed().toUtf8().toStdString(); }
+std::string nameOf(const QString& name) {
+    return name.trimmed().toUtf8().toStdString();
+}
 
 // The key as the file spells it, so that rewriting a value keeps the operator's spelling.
 std::string spellingIn(const CSimpleIniA& ini, const std::string& section, const std::string& key) {
@@ -81,7 +82,9 @@ bool readData(const QString& path, QByteArray& data, QString* error) {
     return true;
 }
 
-bool isCommentLine(const QByteArray& trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
+bool isCommentLine(const QByteArray& trimmed) {
+    return trimmed.startsWith(';') || trimmed.startsWith('#');
+}
 
 // The parser keeps a comment only together with the entry that follows it, so the lines after
 // the last entry would be lost on a rewrite. This is what has to be put back after the entries:
@@ -109,13 +112,15 @@ QByteArray commentsAfterLastEntry(const QByteArray& data, bool* hasEntries) {
 } // namespace
 
 IniFile::IniFile(QString path)
-    : path_(std::move(path)) {}
+    : path_(std::move(path)) {
+}
 
 QString IniFile::read(const QString& section, const QString& key) const {
     QByteArray data;
     CSimpleIniA ini;
     configure(ini);
-    if (!readData(path_, data, nullptr) || ini.LoadData(data.constData(), static_cast<size_t>(data.size())) < 0) {
+    if (!readData(path_, data, nullptr) ||
+        ini.LoadData(data.constData(), static_cast<size_t>(data.size())) < 0) {
         return {};
     }
     const char* value = ini.GetValue(nameOf(section).c_str(), nameOf(key).c_str(), nullptr);

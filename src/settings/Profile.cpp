@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
-
 #include <cstdio>
 
 namespace trivex::settings {
@@ -34,7 +33,9 @@ QString withTrailingSeparator(const QString& folder) {
     return folder + QLatin1Char('/');
 }
 
-QString AppFolder() { return withTrailingSeparator(QCoreApplication::applicationDirPath()); }
+QString AppFolder() {
+    return withTrailingSeparator(QCoreApplication::applicationDirPath());
+}
 
 QString userConfigHome() {
     const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -54,7 +55,9 @@ QString chooseSettingsFile(const QString& appFolder, const QString& configHome) 
     return withTrailingSeparator(configHome) + QStringLiteral("trivex/") + kFileName;
 }
 
-void useSettingsFile(const QString& path) { chosenFile() = path; }
+void useSettingsFile(const QString& path) {
+    chosenFile() = path;
+}
 
 QString settingsFile() {
     if (chosenFile().isEmpty()) {
@@ -64,7 +67,9 @@ QString settingsFile() {
     return chosenFile();
 }
 
-QString ReadINI(const QString& section, const QString& key) { return IniFile(settingsFile()).read(section, key); }
+QString ReadINI(const QString& section, const QString& key) {
+    return IniFile(settingsFile()).read(section, key);
+}
 
 bool WriteINI(const QString& section, const QString& key, const QString& value) {
     const QString path = settingsFile();

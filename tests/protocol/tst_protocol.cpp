@@ -8,7 +8,6 @@
 #include "support/Hex.h"
 
 #include <QTest>
-
 #include <functional>
 
 using namespace trivex::protocol;
@@ -44,35 +43,61 @@ void tst_protocol::commandBytes_data() {
         QTest::newRow(name) << build << toHex(hex(bytes));
     };
     // Selection frames and the input query.
-    row("start frame 100", [] { return startFrame(100); }, "EF 64");
-    row("start frame 101", [] { return startFrame(101); }, "EF 65");
-    row("start frame 132", [] { return startFrame(132); }, "EF 84");
-    row("stop frame", [] { return stopFrame(); }, "EA");
-    row("input status query", [] { return inputStatusQuery(); }, "FE 0E");
+    row(
+        "start frame 100", [] { return startFrame(100); }, "EF 64");
+    row(
+        "start frame 101", [] { return startFrame(101); }, "EF 65");
+    row(
+        "start frame 132", [] { return startFrame(132); }, "EF 84");
+    row(
+        "stop frame", [] { return stopFrame(); }, "EA");
+    row(
+        "input status query", [] { return inputStatusQuery(); }, "FE 0E");
     // Display commands without parameters.
-    row("clear display", [] { return clearDisplay(); }, "0D");
-    row("show default screen", [] { return showDefaultScreen(); }, "FE 14");
-    row("underline cursor", [] { return underlineCursor(); }, "FE 01");
-    row("blinking cursor", [] { return blinkingCursor(); }, "FE 02");
-    row("hide cursor", [] { return hideCursor(); }, "FE 03");
-    row("backlight on", [] { return backlightOn(); }, "FE 06");
-    row("backlight off", [] { return backlightOff(); }, "FE 07");
-    row("backlight blink", [] { return backlightBlink(); }, "FE 0B");
-    row("init graph", [] { return initGraph(); }, "FE 04");
-    row("output on is not the line break", [] { return outputOn(); }, "FE 0C");
-    row("output off is not clear display", [] { return outputOff(); }, "FE 0D");
+    row(
+        "clear display", [] { return clearDisplay(); }, "0D");
+    row(
+        "show default screen", [] { return showDefaultScreen(); }, "FE 14");
+    row(
+        "underline cursor", [] { return underlineCursor(); }, "FE 01");
+    row(
+        "blinking cursor", [] { return blinkingCursor(); }, "FE 02");
+    row(
+        "hide cursor", [] { return hideCursor(); }, "FE 03");
+    row(
+        "backlight on", [] { return backlightOn(); }, "FE 06");
+    row(
+        "backlight off", [] { return backlightOff(); }, "FE 07");
+    row(
+        "backlight blink", [] { return backlightBlink(); }, "FE 0B");
+    row(
+        "init graph", [] { return initGraph(); }, "FE 04");
+    row(
+        "output on is not the line break", [] { return outputOn(); }, "FE 0C");
+    row(
+        "output off is not clear display", [] { return outputOff(); }, "FE 0D");
     // Parameters are the numbers themselves, not their digits.
-    row("cursor row 0 column 0", [] { return setCursorPosition(0, 0); }, "FE 32 00 00");
-    row("cursor row 1 column 15, row first", [] { return setCursorPosition(1, 15); }, "FE 32 01 0F");
-    row("clear row 1", [] { return clearRow(1); }, "FE 2D 01");
-    row("clear column 0 is byte 00", [] { return clearColumn(0); }, "FE 2E 00");
-    row("graph left to right 80", [] { return graphLeftToRight(80); }, "FE 2B 50");
-    row("graph left to right 0", [] { return graphLeftToRight(0); }, "FE 2B 00");
-    row("graph right to left 1", [] { return graphRightToLeft(1); }, "FE 2C 01");
+    row(
+        "cursor row 0 column 0", [] { return setCursorPosition(0, 0); }, "FE 32 00 00");
+    row(
+        "cursor row 1 column 15, row first", [] { return setCursorPosition(1, 15); }, "FE 32 01 0F");
+    row(
+        "clear row 1", [] { return clearRow(1); }, "FE 2D 01");
+    row(
+        "clear column 0 is byte 00", [] { return clearColumn(0); }, "FE 2E 00");
+    row(
+        "graph left to right 80", [] { return graphLeftToRight(80); }, "FE 2B 50");
+    row(
+        "graph left to right 0", [] { return graphLeftToRight(0); }, "FE 2B 00");
+    row(
+        "graph right to left 1", [] { return graphRightToLeft(1); }, "FE 2C 01");
     // Custom characters travel as display bytes 00 to 07.
-    row("CHAR 1", [] { return customCharacter(1); }, "00");
-    row("CHAR 3", [] { return customCharacter(3); }, "02");
-    row("CHAR 8", [] { return customCharacter(8); }, "07");
+    row(
+        "CHAR 1", [] { return customCharacter(1); }, "00");
+    row(
+        "CHAR 3", [] { return customCharacter(3); }, "02");
+    row(
+        "CHAR 8", [] { return customCharacter(8); }, "07");
 }
 
 void tst_protocol::commandBytes() {
@@ -86,7 +111,8 @@ void tst_protocol::writeTextFollowsTheLineBreakRule_data() {
     QTest::addColumn<QByteArray>("line2");
     QTest::addColumn<QByteArray>("expected");
     auto row = [](const char* name, const std::string& l1, const std::string& l2, const char* bytes) {
-        QTest::newRow(name) << QByteArray::fromStdString(l1) << QByteArray::fromStdString(l2) << toHex(hex(bytes));
+        QTest::newRow(name) << QByteArray::fromStdString(l1) << QByteArray::fromStdString(l2)
+                            << toHex(hex(bytes));
     };
     row("both empty sends nothing", "", "", "");
     row("line 1 only, no break", "HELLO", "", "0D 48 45 4C 4C 4F");
@@ -168,34 +194,49 @@ void tst_protocol::configurationCommandsAreTwoWrites_data() {
     auto row = [](const char* name, std::function<ConfigurationCommand()> build, const char* bytes) {
         QTest::newRow(name) << build << toHex(hex(bytes));
     };
-    row("UID 101", [] { return setUid(101); }, "FE 30 65 EA");
-    row("UID 132", [] { return setUid(132); }, "FE 30 84 EA");
-    row("UID 100 is encoded too", [] { return setUid(100); }, "FE 30 64 EA");
-    row("UID 234 is not escaped", [] { return setUid(234); }, "FE 30 EA EA");
-    row("speed 9600", [] { return setLineSpeed(LineSpeed::Baud9600); }, "FE 1E EA");
-    row("speed 4800", [] { return setLineSpeed(LineSpeed::Baud4800); }, "FE 1F EA");
-    row("default screen pads both lines", [] { return setDefaultScreen("HELLO", ""); },
+    row(
+        "UID 101", [] { return setUid(101); }, "FE 30 65 EA");
+    row(
+        "UID 132", [] { return setUid(132); }, "FE 30 84 EA");
+    row(
+        "UID 100 is encoded too", [] { return setUid(100); }, "FE 30 64 EA");
+    row(
+        "UID 234 is not escaped", [] { return setUid(234); }, "FE 30 EA EA");
+    row(
+        "speed 9600", [] { return setLineSpeed(LineSpeed::Baud9600); }, "FE 1E EA");
+    row(
+        "speed 4800", [] { return setLineSpeed(LineSpeed::Baud4800); }, "FE 1F EA");
+    row(
+        "default screen pads both lines", [] { return setDefaultScreen("HELLO", ""); },
         "FE C8 48 45 4C 4C 4F 20*11 20*16 EA");
-    row("default screen two empty lines", [] { return setDefaultScreen("", ""); }, "FE C8 20*32 EA");
-    row("default screen full lines get nothing", [] {
-        return setDefaultScreen(std::string(16, 'A'), std::string(16, 'B'));
-    }, "FE C8 41*16 42*16 EA");
-    row("default screen never cuts a long line", [] {
-        return setDefaultScreen(std::string(17, 'A'), "B");
-    }, "FE C8 41*17 42 20*15 EA");
-    row("custom characters all zero", [] { return loadCustomCharacters({}); }, "FE 64 00*64 EA");
-    row("custom characters all 31", [] {
-        CustomBitmaps bitmaps;
-        bitmaps.fill(31);
-        return loadCustomCharacters(bitmaps);
-    }, "FE 64 1F*64 EA");
-    row("custom characters keep index order and EA in the payload", [] {
-        CustomBitmaps bitmaps{};
-        bitmaps[0] = 0xFF;
-        bitmaps[1] = 0xEA;
-        bitmaps[63] = 0x01;
-        return loadCustomCharacters(bitmaps);
-    }, "FE 64 FF EA 00*61 01 EA");
+    row(
+        "default screen two empty lines", [] { return setDefaultScreen("", ""); }, "FE C8 20*32 EA");
+    row(
+        "default screen full lines get nothing",
+        [] { return setDefaultScreen(std::string(16, 'A'), std::string(16, 'B')); }, "FE C8 41*16 42*16 EA");
+    row(
+        "default screen never cuts a long line", [] { return setDefaultScreen(std::string(17, 'A'), "B"); },
+        "FE C8 41*17 42 20*15 EA");
+    row(
+        "custom characters all zero", [] { return loadCustomCharacters({}); }, "FE 64 00*64 EA");
+    row(
+        "custom characters all 31",
+        [] {
+            CustomBitmaps bitmaps;
+            bitmaps.fill(31);
+            return loadCustomCharacters(bitmaps);
+        },
+        "FE 64 1F*64 EA");
+    row(
+        "custom characters keep index order and EA in the payload",
+        [] {
+            CustomBitmaps bitmaps{};
+            bitmaps[0] = 0xFF;
+            bitmaps[1] = 0xEA;
+            bitmaps[63] = 0x01;
+            return loadCustomCharacters(bitmaps);
+        },
+        "FE 64 FF EA 00*61 01 EA");
 }
 
 void tst_protocol::configurationCommandsAreTwoWrites() {
@@ -211,12 +252,14 @@ void tst_protocol::displayTextBecomesOneBytePerCharacter_data() {
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<bool>("sendable");
     QTest::newRow("plain ASCII") << QStringLiteral("Hi 1") << toHex(hex("48 69 20 31")) << true;
-    QTest::newRow("Latin-1 letters are their own byte") << QStringLiteral("\u00E9\u00FF\u00C4")
-                                                         << toHex(hex("E9 FF C4")) << true;
-    QTest::newRow("control and marker codes pass") << QStringLiteral("\u000C\u00EF") << toHex(hex("0C EF")) << true;
+    QTest::newRow("Latin-1 letters are their own byte")
+        << QStringLiteral("\u00E9\u00FF\u00C4") << toHex(hex("E9 FF C4")) << true;
+    QTest::newRow("control and marker codes pass")
+        << QStringLiteral("\u000C\u00EF") << toHex(hex("0C EF")) << true;
     QTest::newRow("euro sign has no byte") << QStringLiteral("5\u20AC") << toHex(hex("35 3F")) << false;
     QTest::newRow("first code point past Latin-1") << QStringLiteral("\u0100") << toHex(hex("3F")) << false;
-    QTest::newRow("a character outside the BMP is one byte") << QString::fromUtf8("a\xF0\x9F\x98\x80" "b")
+    QTest::newRow("a character outside the BMP is one byte") << QString::fromUtf8("a\xF0\x9F\x98\x80"
+                                                                                  "b")
                                                              << toHex(hex("61 3F 62")) << false;
 }
 

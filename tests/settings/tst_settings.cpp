@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 using namespace trivex::settings;
@@ -65,26 +64,45 @@ void tst_settings::readsWhatHandEditingLeaves_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
     QTest::newRow("CRLF line ends") << QByteArray("[Settings]\r\nCommPort=3\r\nSetting=9600,n,8,1\r\n")
-                                    << "Settings" << "Setting" << "9600,n,8,1";
-    QTest::newRow("names in another case") << QByteArray("[settings]\nCOMMPORT=2\n") << "Settings" << "CommPort"
+                                    << "Settings"
+                                    << "Setting"
+                                    << "9600,n,8,1";
+    QTest::newRow("names in another case") << QByteArray("[settings]\nCOMMPORT=2\n") << "Settings"
+                                           << "CommPort"
                                            << "2";
     QTest::newRow("blanks around names and values") << QByteArray("  [ LCD ]  \n  UID  =  105  \n") << "LCD"
-                                                    << "UID" << "105";
-    QTest::newRow("surrounding quotes stripped") << QByteArray("[LCD]\nLine1=\"  HI  \"\n") << "LCD" << "Line1"
+                                                    << "UID"
+                                                    << "105";
+    QTest::newRow("surrounding quotes stripped") << QByteArray("[LCD]\nLine1=\"  HI  \"\n") << "LCD"
+                                                 << "Line1"
                                                  << "  HI  ";
-    QTest::newRow("inner quotes kept") << QByteArray("[LCD]\nLine1=\"a\"b\"\n") << "LCD" << "Line1"
+    QTest::newRow("inner quotes kept") << QByteArray("[LCD]\nLine1=\"a\"b\"\n") << "LCD"
+                                       << "Line1"
                                        << "a\"b";
     QTest::newRow("comment lines skipped") << QByteArray("; made by hand\n[LCD]\n;UID=1\nUID=2\n") << "LCD"
-                                           << "UID" << "2";
-    QTest::newRow("first duplicate wins") << QByteArray("[LCD]\nUID=111\nUID=122\n") << "LCD" << "UID" << "111";
-    QTest::newRow("empty value") << QByteArray("[LCD]\nUID=\n") << "LCD" << "UID" << "";
-    QTest::newRow("line without equals ignored") << QByteArray("[LCD]\nUID\nBaud=9600\n") << "LCD" << "UID" << "";
-    QTest::newRow("8-bit code page text") << QByteArray("[LCD]\nLine1=Gr\xFC\xDF" "e\n") << "LCD" << "Line1"
-                                          << QStringLiteral("Gr\u00FC\u00DFe");
-    QTest::newRow("UTF-8 text with byte order mark") << QByteArray("\xEF\xBB\xBF[LCD]\nLine1=\xC3\xA9t\xC3\xA9\n")
-                                                     << "LCD" << "Line1" << QStringLiteral("\u00E9t\u00E9");
-    QTest::newRow("key in the wrong section") << QByteArray("[Settings]\nUID=7\n[LCD]\n") << "LCD" << "UID" << "";
-    QTest::newRow("custom cell key") << QByteArray("[LCD]\nCustom3=31\nCustom30=4\n") << "LCD" << "Custom3"
+                                           << "UID"
+                                           << "2";
+    QTest::newRow("first duplicate wins") << QByteArray("[LCD]\nUID=111\nUID=122\n") << "LCD"
+                                          << "UID"
+                                          << "111";
+    QTest::newRow("empty value") << QByteArray("[LCD]\nUID=\n") << "LCD"
+                                 << "UID"
+                                 << "";
+    QTest::newRow("line without equals ignored") << QByteArray("[LCD]\nUID\nBaud=9600\n") << "LCD"
+                                                 << "UID"
+                                                 << "";
+    QTest::newRow("8-bit code page text") << QByteArray("[LCD]\nLine1=Gr\xFC\xDF"
+                                                        "e\n")
+                                          << "LCD"
+                                          << "Line1" << QStringLiteral("Gr\u00FC\u00DFe");
+    QTest::newRow("UTF-8 text with byte order mark")
+        << QByteArray("\xEF\xBB\xBF[LCD]\nLine1=\xC3\xA9t\xC3\xA9\n") << "LCD"
+        << "Line1" << QStringLiteral("\u00E9t\u00E9");
+    QTest::newRow("key in the wrong section") << QByteArray("[Settings]\nUID=7\n[LCD]\n") << "LCD"
+                                              << "UID"
+                                              << "";
+    QTest::newRow("custom cell key") << QByteArray("[LCD]\nCustom3=31\nCustom30=4\n") << "LCD"
+                                     << "Custom3"
                                      << "31";
 }
 
@@ -123,8 +141,10 @@ void tst_settings::firstWriteCreatesFileSectionAndKey() {
 }
 
 void tst_settings::writeKeepsCommentsUnknownSectionsAndOrder() {
-    writeFile(file(), "; bench 3, left rack\r\n\r\n[Ports]\r\nCOM1=/dev/ttyUSB0\r\n[settings]\r\n; the RS485 adapter\r\n"
-                      "Setting=4800,n,8,1\r\ncommport=2\r\nOther=kept\r\n; end of the bench notes\r\n");
+    writeFile(
+        file(),
+        "; bench 3, left rack\r\n\r\n[Ports]\r\nCOM1=/dev/ttyUSB0\r\n[settings]\r\n; the RS485 adapter\r\n"
+        "Setting=4800,n,8,1\r\ncommport=2\r\nOther=kept\r\n; end of the bench notes\r\n");
     IniFile ini(file());
     QVERIFY(ini.write("Settings", "CommPort", "5"));
     const QByteArray after = readFile(file());

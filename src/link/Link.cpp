@@ -1,0 +1,92 @@
+#include "link/Link.h"
+
+#include "protocol/Markers.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <limits>
+
+namespace trivex::link {
+
+Link::Link(SharedVariables& variables, QObject* parent)
+    : QObject(parent)
+    , vars_(variables) {
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer1.setInterval(kTickLength);
+    connect(&Timer1, &QTimer::timeout, this, &Link::Timer1_Timer);
+    connect(&MSComm1, &SerialControl::OnComm, this, &Link::MSComm1_OnComm);
+}
+
+void Link::SendCommand() {
+    if (MSComm1.PortOpen()) {
+        MSComm1.Output(vars_.strCommand);
+    }
+}
+
+void Link::WaitTicks(std::int16_t count) {
+    vars_.intTicks = 0;
+    Timer1.start();
+    // ">=" rather than "==": a nested wait leaves the count at its own end, and a count that
+    // ran past the mark must still end the wait.
+    while (vars_.intTicks < count) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        // A wait started meanwhile stops the timer when it ends; keep ticking for this one.
+        if (vars_.intTicks < count && !Timer1.isActive()) {
+            Timer1.start();
+        }
+    }
+    Timer1.stop();
+}
+
+void Link::Timer1_Timer() {
+    if (vars_.intTicks < std::numeric_limits<std::int16_t>::max()) {
+        ++vars_.intTicks;
+    }
+}
+
+void Link::MSComm1_OnComm() {
+    if (MSComm1.CommEvent() != SerialControl::comEvReceive) {
+        return;
+    }
+    const protocol::Bytes block = MSComm1.Input();
+    const protocol::Reply reply = protocol::recogniseReply(block, vars_.bytAddress, MSComm1.RThreshold());
+    if (reply.acknowledged) {
+        vars_.bResponse = true;
+    }
+    if (reply.status) {
+        vars_.bytInput = *reply.status;
+    }
+}
+
+bool Link::selectDevice(std::uint8_t address) {
+    vars_.bytAddress = address;
+    vars_.strCommand = protocol::startFrame(address);
+    SendCommand();
+    vars_.bResponse = false;
+    WaitTicks(kReplyTicks);
+    return vars_.bResponse;
+}
+
+bool Link::releaseDevice() {
+    vars_.strCommand = protocol::stopFrame();
+    SendCommand();
+    WaitTicks(kReplyTicks);
+    return vars_.bResponse;
+}
+
+InputOutcome Link::queryInput() {
+    MSComm1.setRThreshold(protocol::kInputReplyLength);
+    vars_.strCommand = protocol::inputStatusQuery();
+    SendCommand();
+    vars_.bResponse = false;
+    WaitTicks(kReplyTicks);
+    InputOutcome outcome;
+    outcome.answered = vars_.bResponse;
+    if (outcome.answered) {
+        outcome.level = protocol::inputLevelOf(vars_.bytInput);
+    }
+    MSComm1.setRThreshold(protocol::kAcknowledgeLength);
+    return outcome;
+}
+
+} // namespace trivex::link

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "link/SerialControl.h"
+#include "link/SharedVariables.h"
+#include "protocol/Selection.h"
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <optional>
+
+namespace trivex::link {
+
+// One tick of the wait timer. Ten ticks make the reply window: long enough for a select at
+// 4800 bit/s (8.3 ms on the wire) and for USB adapters that hold small reads back for up to
+// 16 ms, and as long as the window modules of this kind were built to answer within.
+constexpr std::chrono::milliseconds kTickLength{15};
+
+// Every exchange waits this many ticks for its reply.
+constexpr int kReplyTicks = 10;
+
+// What the input status exchange found.
+struct InputOutcome {
+    bool answered = false;
+    std::optional<protocol::InputLevel> level; // only when answered with a meaningful status
+};
+
+// The serial port, the tick timer and the reply watcher, and the three exchanges built on them.
+class Link : public QObject {
+    Q_OBJECT
+public:
+    explicit Link(SharedVariables& variables, QObject* parent = nullptr);
+
+    SerialControl MSComm1;
+    QTimer Timer1;
+
+    // Writes strCommand while the port is open; otherwise does nothing.
+    void SendCommand();
+
+    // Returns once intTicks has reached count, handling window events meanwhile. The event
+    // loop sleeps between events instead of polling.
+    void WaitTicks(std::int16_t count);
+
+    void Timer1_Timer();
+    void MSComm1_OnComm();
+
+    // Start frame to address; true when its acknowledge arrived within the reply window.
+    bool selectDevice(std::uint8_t address);
+    // Stop frame; true when an acknowledge has been seen since the flag was last cleared.
+    bool releaseDevice();
+    // Input status query to whatever module bytAddress names.
+    InputOutcome queryInput();
+
+private:
+    SharedVariables& vars_;
+};
+
+} // namespace trivex::link

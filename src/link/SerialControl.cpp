@@ -1,0 +1,162 @@
+#include "link/SerialControl.h"
+
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace trivex::link {
+
+SerialControl::SerialControl(QObject* parent)
+    : QObject(parent)
+    , resolver_(defaultDevicePath) {
+    connect(&port_, &QSerialPort::readyRead, this, &SerialControl::onReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialControl::onError);
+}
+
+SerialControl::~SerialControl() = default;
+
+void SerialControl::setDeviceResolver(DeviceResolver resolver) {
+    resolver_ = std::move(resolver);
+}
+
+void SerialControl::setCommPort(int number) {
+    commPort_ = number > 0 ? number : 0;
+}
+
+bool SerialControl::setSettings(const QString& text) {
+    settingsText_ = text;
+    settings_ = parseLineSettings(text);
+    return settings_.has_value();
+}
+
+QString SerialControl::devicePath() const {
+    return commPort_ > 0 ? resolver_(commPort_) : QString();
+}
+
+bool SerialControl::PortOpen() const {
+    return port_.isOpen() && !lost_;
+}
+
+bool SerialControl::setPortOpen(bool open) {
+    if (!open || !PortOpen()) {
+        if (port_.isOpen()) {
+            port_.close();
+        }
+        lost_ = false;
+    }
+    if (!open || PortOpen()) {
+        return true;
+    }
+    if (commPort_ == 0) {
+        lastError_ = QStringLiteral("no valid port number is set");
+        return false;
+    }
+    const QString path = devicePath();
+    if (!settings_) {
+        lastError_ = QStringLiteral("%1: the line settings \"%2\" are not of the form 9600,n,8,1")
+                         .arg(path, settingsText_);
+        return false;
+    }
+    if (const QString reason = openFailureReason(path); !reason.isEmpty()) {
+        lastError_ = QStringLiteral("%1: %2").arg(path, reason);
+        return false;
+    }
+    port_.setPortName(QFileInfo(path).absoluteFilePath());
+    port_.setBaudRate(settings_->baudRate);
+    port_.setParity(settings_->parity);
+    port_.setDataBits(settings_->dataBits);
+    port_.setStopBits(settings_->stopBits);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const bool busy =
+            port_.error() == QSerialPort::PermissionError && ::access(qPrintable(path), R_OK | W_OK) == 0;
+        lastError_ = QStringLiteral("%1: %2").arg(
+            path, busy ? QStringLiteral("busy: another program is using it") : port_.errorString());
+        return false;
+    }
+    lastError_.clear();
+    return true;
+}
+
+// Why the device cannot be a serial port for us, found before Qt tries, so that the operator
+// reads a reason instead of a generic error. Empty when it is worth trying.
+QString SerialControl::openFailureReason(const QString& path) const {
+    const QByteArray device = path.toLocal8Bit();
+    struct stat info {};
+    if (::stat(device.constData(), &info) != 0) {
+        return errno == EACCES ? QStringLiteral("permission denied; the user must be in the dialout group")
+                               : QStringLiteral("not present");
+    }
+    if (!S_ISCHR(info.st_mode)) {
+        return S_ISDIR(info.st_mode) ? QStringLiteral("a directory, not a serial port")
+                                     : QStringLiteral("a plain file, not a serial port");
+    }
+    if (::access(device.constData(), R_OK | W_OK) != 0) {
+        return QStringLiteral("permission denied; the user must be in the dialout group");
+    }
+    return {};
+}
+
+bool SerialControl::Output(const protocol::Bytes& bytes) {
+    if (!PortOpen()) {
+        return false;
+    }
+    port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    // Hand the bytes to the driver now rather than at the next event-loop pass, so that a
+    // command goes out whole and in order even when the port is closed right after.
+    port_.flush();
+    return PortOpen();
+}
+
+protocol::Bytes SerialControl::Input() {
+    if (!PortOpen()) {
+        return {};
+    }
+    const QByteArray data = port_.readAll();
+    return protocol::Bytes(data.constData(), static_cast<std::size_t>(data.size()));
+}
+
+void SerialControl::onReadyRead() {
+    if (!PortOpen() || port_.bytesAvailable() < threshold_) {
+        return;
+    }
+    commEvent_ = comEvReceive;
+    emit OnComm();
+    commEvent_ = 0;
+}
+
+void SerialControl::onError(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::UnsupportedOperationError: // modem lines on a pseudo-terminal
+    case QSerialPort::TimeoutError:
+        return;
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+    case QSerialPort::NotOpenError:
+        return; // reported by setPortOpen
+    default:
+        break;
+    }
+    if (lost_ || !port_.isOpen()) {
+        return;
+    }
+    // A device that went away makes Qt report the same error over and over from its read
+    // notifier. Stop using the port at once; close it once the notifier has returned.
+    lost_ = true;
+    lastError_ = QStringLiteral("%1: %2; the port is closed").arg(port_.portName(), port_.errorString());
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (lost_) {
+                port_.close();
+            }
+        },
+        Qt::QueuedConnection);
+    emit portLost(lastError_);
+}
+
+} // namespace trivex::link

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "link/LineSettings.h"
+#include "protocol/Bytes.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace trivex::link {
+
+// The program's serial communications control: a port chosen by number, configured by a
+// settings string, that raises OnComm once RThreshold received bytes are waiting and hands
+// all waiting bytes over on Input. Property names follow the control the program was designed
+// around; the port underneath is a QSerialPort opened by device path.
+class SerialControl : public QObject {
+    Q_OBJECT
+public:
+    // CommEvent value while received bytes are being handled.
+    static constexpr int comEvReceive = 2;
+
+    // Which device a port number stands for.
+    using DeviceResolver = std::function<QString(int)>;
+
+    explicit SerialControl(QObject* parent = nullptr);
+    ~SerialControl() override;
+
+    void setDeviceResolver(DeviceResolver resolver);
+
+    // 0 means no valid port number has been set; opening then fails.
+    int CommPort() const { return commPort_; }
+    void setCommPort(int number);
+
+    // Returns false, and leaves the port unable to open until a valid string is set, when the
+    // string is not of the "baud,parity,data,stop" form.
+    const QString& Settings() const { return settingsText_; }
+    bool setSettings(const QString& text);
+
+    int RThreshold() const { return threshold_; }
+    void setRThreshold(int count) { threshold_ = count; }
+
+    // 1: Input yields bytes. Kept for completeness; Input always hands over bytes.
+    int InputMode() const { return inputMode_; }
+    void setInputMode(int mode) { inputMode_ = mode; }
+
+    bool PortOpen() const;
+    // Opening returns false when the port stays closed; lastError() then names the device and why.
+    bool setPortOpen(bool open);
+
+    // Writes every byte, in order, as one write. Skipped (returning false) while closed.
+    bool Output(const protocol::Bytes& bytes);
+
+    // Every received byte waiting now; they are removed from the receive buffer.
+    protocol::Bytes Input();
+
+    int CommEvent() const { return commEvent_; }
+
+    // The device the current port number stands for, and why the port last failed or closed.
+    QString devicePath() const;
+    const QString& lastError() const { return lastError_; }
+
+signals:
+    void OnComm();
+    // The port was closed because its device failed or went away.
+    void portLost(const QString& reason);
+
+private:
+    void onReadyRead();
+    void onError(QSerialPort::SerialPortError error);
+    QString openFailureReason(const QString& path) const;
+
+    QSerialPort port_;
+    DeviceResolver resolver_;
+    int commPort_ = 0;
+    QString settingsText_;
+    std::optional<LineSettings> settings_;
+    int threshold_ = 0;
+    int inputMode_ = 0;
+    int commEvent_ = 0;
+    bool lost_ = false;
+    QString lastError_;
+};
+
+} // namespace trivex::link

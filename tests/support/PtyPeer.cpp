@@ -1,0 +1,93 @@
+#include "PtyPeer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace trivex::test {
+
+PtyPeer::PtyPeer() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        close();
+        return;
+    }
+    slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
+    // Holding the slave open keeps the master readable while the program closes and reopens
+    // its side; without it every read returns EIO in between.
+    slave_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios raw{};
+    ::tcgetattr(master_, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(master_, TCSANOW, &raw);
+    notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &PtyPeer::onReadable);
+}
+
+PtyPeer::~PtyPeer() {
+    close();
+}
+
+void PtyPeer::close() {
+    notifier_.reset();
+    if (slave_ >= 0) {
+        ::close(slave_);
+        slave_ = -1;
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
+void PtyPeer::onReadable() {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) {
+            return;
+        }
+        received_.append(buffer, static_cast<std::size_t>(n));
+        for (const Answer& answer : answers_) {
+            if (received_.size() >= answer.trigger.size() &&
+                received_.compare(received_.size() - answer.trigger.size(), answer.trigger.size(),
+                                  answer.trigger) == 0) {
+                const std::string reply = answer.reply;
+                QTimer::singleShot(answer.delayMs, Qt::PreciseTimer, this, [this, reply] { send(reply); });
+            }
+        }
+    }
+}
+
+bool PtyPeer::waitForBytes(std::size_t count, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (received_.size() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::sendPostedEvents();
+        if (received_.size() < count) {
+            ::usleep(1000);
+        }
+    }
+    return received_.size() >= count;
+}
+
+void PtyPeer::send(const std::string& bytes) {
+    if (master_ >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(master_, bytes.data(), bytes.size());
+    }
+}
+
+void PtyPeer::answer(const std::string& trigger, const std::string& reply, int delayMs) {
+    answers_.push_back({trigger, reply, delayMs});
+}
+
+speed_t PtyPeer::lineSpeed() const {
+    termios settings{};
+    ::tcgetattr(master_, &settings);
+    return ::cfgetospeed(&settings);
+}
+
+} // namespace trivex::test

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <memory>
+#include <string>
+#include <termios.h>
+#include <vector>
+
+namespace trivex::test {
+
+// The far end of a real pseudo-terminal pair: the program under test opens slavePath() as its
+// serial port, the test reads what arrives here and answers. Raw mode, no echo.
+class PtyPeer : public QObject {
+    Q_OBJECT
+public:
+    PtyPeer();
+    ~PtyPeer() override;
+
+    bool isValid() const { return master_ >= 0; }
+    const QString& slavePath() const { return slavePath_; }
+
+    // Everything received so far, and a way to forget it.
+    const std::string& received() const { return received_; }
+    void clearReceived() { received_.clear(); }
+
+    // Processes events until at least count bytes have arrived or timeoutMs passed.
+    bool waitForBytes(std::size_t count, int timeoutMs = 2000);
+
+    void send(const std::string& bytes);
+
+    // Whenever the bytes received end with trigger, answer reply after delayMs.
+    void answer(const std::string& trigger, const std::string& reply, int delayMs = 1);
+    void clearAnswers() { answers_.clear(); }
+
+    // The line speed the program has set on its side, read from the shared termios.
+    speed_t lineSpeed() const;
+
+    // The far end goes away, as when a USB adapter is pulled.
+    void close();
+
+private:
+    void onReadable();
+
+    struct Answer {
+        std::string trigger;
+        std::string reply;
+        int delayMs;
+    };
+
+    int master_ = -1;
+    int slave_ = -1;
+    QString slavePath_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::string received_;
+    std::vector<Answer> answers_;
+};
+
+} // namespace trivex::test
