@@ -1,10 +1,446 @@
 #include "forms/frmMain.h"
 
+#include "forms/Frame.h"
+#include "forms/LineBox.h"
+#include "forms/Style.h"
+#include "forms/Texts.h"
+#include "forms/Twips.h"
+#include "forms/frmComm.h"
+#include "forms/frmLCD.h"
+#include "forms/frmMainLayout.h"
+#include "link/LineSettings.h"
+#include "protocol/Display.h"
+#include "protocol/Markers.h"
+#include "protocol/Text.h"
+#include "settings/Profile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <cstdio>
+
 namespace trivex::forms {
 
+namespace {
+
+const QString kSettingsSection = QStringLiteral("Settings");
+const QString kPortsSection = QStringLiteral("Ports");
+
+// COM n stands for the device that section "Ports" names for it, else the n-th serial port.
+QString deviceForPort(int number) {
+    const QString mapped = settings::ReadINI(kPortsSection, QStringLiteral("COM%1").arg(number));
+    return mapped.isEmpty() ? link::defaultDevicePath(number) : mapped;
+}
+
+void fill(QComboBox* list, int first, int last) {
+    for (int value = first; value <= last; ++value) {
+        list->addItem(QString::number(value));
+    }
+}
+
+} // namespace
+
 frmMain::frmMain(QWidget* parent)
-    : QMainWindow(parent) {
+    : QMainWindow(parent)
+    , link_(modVariables) {
+    buildWindow();
+    connectHandlers();
+    Form_Load();
+}
+
+frmMain::~frmMain() {
+    delete frmComm_;
+    delete frmLCD_;
+}
+
+void frmMain::buildWindow() {
     setWindowTitle(QStringLiteral("TRIVEX-RS485 Application"));
+    auto* client = new QWidget(this);
+    client->setFixedSize(twipsSize(kMainClientWidth, kMainClientHeight - kStatusBarHeight));
+    setCentralWidget(client);
+    controls_.build(client, frmMainLayout());
+
+    txtLine1 = controls_.get<QLineEdit>("txtLine1");
+    txtLine2 = controls_.get<QLineEdit>("txtLine2");
+    Frame1 = controls_.get<Frame>("Frame1");
+    optBlue = controls_.get<QRadioButton>("optBlue");
+    optYG = controls_.get<QRadioButton>("optYG");
+    cmdSendAscii = controls_.get<QPushButton>("cmdSendAscii");
+    cmdClearLCD = controls_.get<QPushButton>("cmdClearLCD");
+    cboAddr = controls_.get<QComboBox>("cboAddr");
+    cmdSelect = controls_.get<QPushButton>("cmdSelect");
+    cmdDeselect = controls_.get<QPushButton>("cmdDeselect");
+    optBLON = controls_.get<QRadioButton>("optBLON");
+    optBLOFF = controls_.get<QRadioButton>("optBLOFF");
+    optBlink = controls_.get<QRadioButton>("optBlink");
+    optUC = controls_.get<QRadioButton>("optUC");
+    optBC = controls_.get<QRadioButton>("optBC");
+    optHC = controls_.get<QRadioButton>("optHC");
+    cboRow = controls_.get<QComboBox>("cboRow");
+    cboColumn = controls_.get<QComboBox>("cboColumn");
+    cmdSetCursor = controls_.get<QPushButton>("cmdSetCursor");
+    cmdClrRow = controls_.get<QPushButton>("cmdClrRow");
+    cmdClrColumn = controls_.get<QPushButton>("cmdClrColumn");
+    cmdInput = controls_.get<QPushButton>("cmdInput");
+    Label4 = controls_.get<QLabel>("Label4");
+    cmdOnOutput = controls_.get<QPushButton>("cmdOnOutput");
+    cmdOffOutput = controls_.get<QPushButton>("cmdOffOutput");
+    cmdShowStartup = controls_.get<QPushButton>("cmdShowStartup");
+    cboGraph = controls_.get<QComboBox>("cboGraph");
+    cmdInitGraph = controls_.get<QPushButton>("cmdInitGraph");
+    cmdLtoR = controls_.get<QPushButton>("cmdLtoR");
+    cmdRToL = controls_.get<QPushButton>("cmdRToL");
+    Frame7 = controls_.get<Frame>("Frame7");
+    for (int i = 0; i < kCustomCharacterButtons; ++i) {
+        cmdChar[static_cast<std::size_t>(i)] = controls_.get<QPushButton>(arrayElement("cmdChar", i));
+    }
+
+    for (QLineEdit* line : {txtLine1, txtLine2}) {
+        line->setMaxLength(protocol::kLineLength);
+        line->setFont(lineBoxFont());
+        line->setValidator(new SendableTextValidator(line));
+        line->installEventFilter(this);
+    }
+    optBlue->setChecked(true);
+    applyLook(kBlue, kWhite);
+
+    Label4->setFont(inputStateFont());
+    Label4->setAlignment(Qt::AlignCenter);
+    Label4->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Label4->setLineWidth(1);
+    Label4->setAutoFillBackground(true);
+    QPalette state = Label4->palette();
+    state.setColor(QPalette::Window, kGreen);
+    state.setColor(QPalette::WindowText, kRed);
+    Label4->setPalette(state);
+
+    cmdLtoR->setEnabled(false);
+    cmdRToL->setEnabled(false);
+
+    mnuComm = menuBar()->addAction(QStringLiteral("Communication"));
+    mnuComm->setObjectName(QStringLiteral("mnuComm"));
+    mnuConfig = menuBar()->addAction(QStringLiteral("LCD Settings"));
+    mnuConfig->setObjectName(QStringLiteral("mnuConfig"));
+
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(pixels(kStatusBarHeight));
+    StatusBar1->setContentsMargins(0, 0, 0, 0);
+    statusPanel_ = new QLabel(StatusBar1);
+    statusPanel_->setObjectName(QStringLiteral("Panel1"));
+    statusPanel_->setFont(statusBarFont());
+    statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusBar1->addWidget(statusPanel_, 1);
+
+    makeFixedWindow(
+        this, QSize(pixels(kMainClientWidth), menuBar()->sizeHint().height() + pixels(kMainClientHeight)));
+}
+
+void frmMain::connectHandlers() {
+    connect(mnuComm, &QAction::triggered, this, &frmMain::mnuComm_Click);
+    connect(mnuConfig, &QAction::triggered, this, &frmMain::mnuConfig_Click);
+    const std::pair<QAbstractButton*, void (frmMain::*)()> clicks[] = {
+        {cmdSelect, &frmMain::cmdSelect_Click},
+        {cmdDeselect, &frmMain::cmdDeselect_Click},
+        {cmdInput, &frmMain::cmdInput_Click},
+        {cmdSendAscii, &frmMain::cmdSendAscii_Click},
+        {cmdClearLCD, &frmMain::cmdClearLCD_Click},
+        {optBlue, &frmMain::optBlue_Click},
+        {optYG, &frmMain::optYG_Click},
+        {optUC, &frmMain::optUC_Click},
+        {optBC, &frmMain::optBC_Click},
+        {optHC, &frmMain::optHC_Click},
+        {cmdSetCursor, &frmMain::cmdSetCursor_Click},
+        {cmdClrRow, &frmMain::cmdClrRow_Click},
+        {cmdClrColumn, &frmMain::cmdClrColumn_Click},
+        {optBLON, &frmMain::optBLON_Click},
+        {optBLOFF, &frmMain::optBLOFF_Click},
+        {optBlink, &frmMain::optBlink_Click},
+        {cmdInitGraph, &frmMain::cmdInitGraph_Click},
+        {cmdLtoR, &frmMain::cmdLtoR_Click},
+        {cmdRToL, &frmMain::cmdRToL_Click},
+        {cmdShowStartup, &frmMain::cmdShowStartup_Click},
+        {cmdOnOutput, &frmMain::cmdOnOutput_Click},
+        {cmdOffOutput, &frmMain::cmdOffOutput_Click},
+    };
+    for (const auto& [button, handler] : clicks) {
+        connect(button, &QAbstractButton::clicked, this, handler);
+    }
+    for (int i = 0; i < kCustomCharacterButtons; ++i) {
+        connect(cmdChar[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { cmdChar_Click(i); });
+    }
+    connect(&link_.MSComm1, &link::SerialControl::portLost, this,
+            [](const QString& reason) { std::fprintf(stderr, "trivex: %s\n", qPrintable(reason)); });
+}
+
+void frmMain::Form_Load() {
+    QApplication::setApplicationName(texts::kApplicationTitle);
+    modVariables.strCommPort = settings::ReadINI(kSettingsSection, QStringLiteral("CommPort"));
+    modVariables.strSettings = settings::ReadINI(kSettingsSection, QStringLiteral("Setting"));
+    openPortAtStartUp();
+    fill(cboAddr, 100, 132);
+    cboAddr->setCurrentIndex(1);
+    fill(cboColumn, 0, protocol::kLineLength - 1);
+    fill(cboRow, 0, protocol::kLineCount - 1);
+    fill(cboGraph, 0, protocol::kMaxGraphLength);
+    cboGraph->setCurrentIndex(1);
+    cboRow->setCurrentIndex(0);
+    cboColumn->setCurrentIndex(0);
+    setStatusText(texts::kDeviceNotSelected);
+}
+
+// Configures the port completely, then opens it. A port that does not open leaves the program
+// running with it closed; one line on stderr says which device and why.
+void frmMain::openPortAtStartUp() {
+    link::SerialControl& port = link_.MSComm1;
+    port.setDeviceResolver(deviceForPort);
+    const std::optional<int> number = link::parseCommPort(modVariables.strCommPort);
+    port.setCommPort(number.value_or(0));
+    port.setSettings(modVariables.strSettings);
+    port.setRThreshold(protocol::kAcknowledgeLength);
+    port.setInputMode(1);
+    if (!number) {
+        std::fprintf(stderr,
+                     "trivex: no serial port opened: CommPort \"%s\" in %s is not a port number 1 to 255; "
+                     "running with the port closed\n",
+                     qPrintable(modVariables.strCommPort), qPrintable(settings::settingsFile()));
+        return;
+    }
+    if (!port.setPortOpen(true)) {
+        std::fprintf(stderr, "trivex: COM%d not opened: %s; running with the port closed\n", *number,
+                     qPrintable(port.lastError()));
+    }
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen(this);
+    }
+}
+
+frmComm* frmMain::commWindow() const {
+    return frmComm_;
+}
+frmLCD* frmMain::configWindow() const {
+    return frmLCD_;
+}
+
+QString frmMain::statusText() const {
+    return statusPanel_->text();
+}
+
+void frmMain::setStatusText(const QString& text) {
+    statusPanel_->setText(text);
+}
+
+void frmMain::mnuComm_Click() {
+    if (!frmComm_) {
+        frmComm_ = new frmComm(*this);
+    }
+    frmComm_->show();
+    frmComm_->raise();
+    frmComm_->activateWindow();
+}
+
+void frmMain::mnuConfig_Click() {
+    if (!mnuConfig->isEnabled()) {
+        return;
+    }
+    if (!frmLCD_) {
+        frmLCD_ = new frmLCD(*this);
+    }
+    frmLCD_->show();
+    frmLCD_->raise();
+    frmLCD_->activateWindow();
+}
+
+void frmMain::cmdSelect_Click() {
+    const QString text = cboAddr->currentText();
+    const std::optional<std::uint8_t> address = protocol::parseByte(text.toStdString());
+    if (!address) {
+        setStatusText(texts::kAddressRefused.arg(text));
+        return;
+    }
+    if (link_.selectDevice(*address)) {
+        setStatusText(texts::kUidPrefix + cboAddr->currentText() + texts::kConnectedSuffix);
+        cmdSelect->setEnabled(false);
+        cmdDeselect->setEnabled(true);
+        mnuConfig->setEnabled(false);
+    } else {
+        setStatusText(texts::kDeviceNotFound);
+    }
+}
+
+void frmMain::cmdDeselect_Click() {
+    if (link_.releaseDevice()) {
+        setStatusText(texts::kDeviceDisconnected);
+        cmdSelect->setEnabled(true);
+        cmdDeselect->setEnabled(false);
+        mnuConfig->setEnabled(true);
+    } else {
+        setStatusText(texts::kNoResponse);
+    }
+}
+
+void frmMain::cmdInput_Click() {
+    const link::InputOutcome outcome = link_.queryInput();
+    if (!outcome.answered) {
+        setStatusText(texts::kNoResponse);
+    } else if (outcome.level) {
+        Label4->setText(*outcome.level == protocol::InputLevel::High ? texts::kHigh : texts::kLow);
+    }
+}
+
+void frmMain::send(const protocol::Bytes& bytes) {
+    modVariables.strCommand = bytes;
+    link_.SendCommand();
+}
+
+void frmMain::cmdSendAscii_Click() {
+    const protocol::Bytes line1 = protocol::displayBytes(txtLine1->text().toStdU32String());
+    const protocol::Bytes line2 = protocol::displayBytes(txtLine2->text().toStdU32String());
+    if (line1.empty() && line2.empty()) {
+        return;
+    }
+    send(protocol::writeText(line1, line2));
+}
+
+void frmMain::cmdClearLCD_Click() {
+    send(protocol::clearDisplay());
+    txtLine1->clear();
+    txtLine2->clear();
+}
+
+void frmMain::applyLook(const QColor& background, const QColor& text) {
+    for (QLineEdit* line : {txtLine1, txtLine2}) {
+        QPalette look = line->palette();
+        look.setColor(QPalette::Base, background);
+        look.setColor(QPalette::Text, text);
+        line->setPalette(look);
+    }
+}
+
+void frmMain::optBlue_Click() {
+    if (optBlue->isChecked()) {
+        applyLook(kBlue, kWhite);
+    }
+}
+
+void frmMain::optYG_Click() {
+    if (optYG->isChecked()) {
+        applyLook(kGreen, QApplication::palette().color(QPalette::Text));
+    }
+}
+
+void frmMain::optUC_Click() {
+    send(protocol::underlineCursor());
+}
+void frmMain::optBC_Click() {
+    send(protocol::blinkingCursor());
+}
+void frmMain::optHC_Click() {
+    send(protocol::hideCursor());
+}
+
+std::optional<std::uint8_t> frmMain::selectedPosition(QComboBox* list) {
+    const int named = list->findText(list->currentText().trimmed(), Qt::MatchFixedString);
+    if (named < 0) {
+        // Typed text that names no entry: nothing is sent, and the list shows its entry again.
+        list->setEditText(list->itemText(list->currentIndex()));
+        QApplication::beep();
+        return std::nullopt;
+    }
+    list->setCurrentIndex(named);
+    return static_cast<std::uint8_t>(named);
+}
+
+void frmMain::cmdSetCursor_Click() {
+    const auto row = selectedPosition(cboRow);
+    const auto column = selectedPosition(cboColumn);
+    if (row && column) {
+        send(protocol::setCursorPosition(*row, *column));
+    }
+}
+
+void frmMain::cmdClrRow_Click() {
+    if (const auto row = selectedPosition(cboRow)) {
+        send(protocol::clearRow(*row));
+    }
+}
+
+void frmMain::cmdClrColumn_Click() {
+    if (const auto column = selectedPosition(cboColumn)) {
+        send(protocol::clearColumn(*column));
+    }
+}
+
+void frmMain::optBLON_Click() {
+    send(protocol::backlightOn());
+}
+void frmMain::optBLOFF_Click() {
+    send(protocol::backlightOff());
+}
+void frmMain::optBlink_Click() {
+    send(protocol::backlightBlink());
+}
+
+void frmMain::cmdInitGraph_Click() {
+    send(protocol::initGraph());
+    cmdLtoR->setEnabled(true);
+    cmdRToL->setEnabled(true);
+    Frame7->setEnabled(false);
+}
+
+void frmMain::cmdLtoR_Click() {
+    if (const auto length = selectedPosition(cboGraph)) {
+        send(protocol::graphLeftToRight(*length));
+    }
+}
+
+void frmMain::cmdRToL_Click() {
+    if (const auto length = selectedPosition(cboGraph)) {
+        send(protocol::graphRightToLeft(*length));
+    }
+}
+
+void frmMain::cmdChar_Click(int index) {
+    send(protocol::customCharacter(index + 1));
+}
+
+void frmMain::cmdShowStartup_Click() {
+    send(protocol::showDefaultScreen());
+}
+void frmMain::cmdOnOutput_Click() {
+    send(protocol::outputOn());
+}
+void frmMain::cmdOffOutput_Click() {
+    send(protocol::outputOff());
+}
+
+// The line-box key rule: a key that produces a character in a full line moves the focus to the
+// other line. The key itself is not consumed; the full line still handles (and refuses) it.
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == txtLine1 || watched == txtLine2)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* line = static_cast<QLineEdit*>(watched);
+        const bool producesCharacter = !key->text().isEmpty() && key->key() != Qt::Key_Delete &&
+                                       key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab;
+        if (producesCharacter && line->text().size() == protocol::kLineLength) {
+            (line == txtLine1 ? txtLine2 : txtLine1)->setFocus(Qt::OtherFocusReason);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace trivex::forms

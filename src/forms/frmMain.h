@@ -1,14 +1,135 @@
 #pragma once
 
+#include "forms/Controls.h"
+#include "link/Link.h"
+#include "link/SharedVariables.h"
+
 #include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <optional>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
 
 namespace trivex::forms {
 
-// The program's start-up window.
+class Frame;
+class frmComm;
+class frmLCD;
+
+// The program's start-up window: device selection, input status and the display control panel.
+// It owns the serial link and the shared variables that the other windows use.
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
     explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    link::SharedVariables& variables() { return modVariables; }
+    link::Link& serialLink() { return link_; }
+    link::SerialControl& MSComm1() { return link_.MSComm1; }
+    const ControlSet& controls() const { return controls_; }
+
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // The secondary windows while they are open, else null.
+    frmComm* commWindow() const;
+    frmLCD* configWindow() const;
+
+    // Controls, named as laid out.
+    QLineEdit* txtLine1;
+    QLineEdit* txtLine2;
+    Frame* Frame1;
+    QRadioButton* optBlue;
+    QRadioButton* optYG;
+    QPushButton* cmdSendAscii;
+    QPushButton* cmdClearLCD;
+    QComboBox* cboAddr;
+    QPushButton* cmdSelect;
+    QPushButton* cmdDeselect;
+    QRadioButton* optBLON;
+    QRadioButton* optBLOFF;
+    QRadioButton* optBlink;
+    QRadioButton* optUC;
+    QRadioButton* optBC;
+    QRadioButton* optHC;
+    QComboBox* cboRow;
+    QComboBox* cboColumn;
+    QPushButton* cmdSetCursor;
+    QPushButton* cmdClrRow;
+    QPushButton* cmdClrColumn;
+    QPushButton* cmdInput;
+    QLabel* Label4;
+    QPushButton* cmdOnOutput;
+    QPushButton* cmdOffOutput;
+    QPushButton* cmdShowStartup;
+    QComboBox* cboGraph;
+    QPushButton* cmdInitGraph;
+    QPushButton* cmdLtoR;
+    QPushButton* cmdRToL;
+    Frame* Frame7;
+    std::array<QPushButton*, 8> cmdChar;
+    QAction* mnuComm;
+    QAction* mnuConfig;
+    QStatusBar* StatusBar1;
+
+    // Handlers.
+    void Form_Load();
+    void mnuComm_Click();
+    void mnuConfig_Click();
+    void cmdSelect_Click();
+    void cmdDeselect_Click();
+    void cmdInput_Click();
+    void cmdSendAscii_Click();
+    void cmdClearLCD_Click();
+    void optBlue_Click();
+    void optYG_Click();
+    void optUC_Click();
+    void optBC_Click();
+    void optHC_Click();
+    void cmdSetCursor_Click();
+    void cmdClrRow_Click();
+    void cmdClrColumn_Click();
+    void optBLON_Click();
+    void optBLOFF_Click();
+    void optBlink_Click();
+    void cmdInitGraph_Click();
+    void cmdLtoR_Click();
+    void cmdRToL_Click();
+    void cmdChar_Click(int index);
+    void cmdShowStartup_Click();
+    void cmdOnOutput_Click();
+    void cmdOffOutput_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildWindow();
+    void connectHandlers();
+    void openPortAtStartUp();
+    // strCommand = bytes, then SendCommand.
+    void send(const protocol::Bytes& bytes);
+    // The position of the entry that a list names by its text; restores the list when the
+    // typed text names none.
+    std::optional<std::uint8_t> selectedPosition(QComboBox* list);
+    void applyLook(const QColor& background, const QColor& text);
+
+    link::SharedVariables modVariables;
+    link::Link link_;
+    ControlSet controls_;
+    QLabel* statusPanel_ = nullptr;
+    QPointer<frmComm> frmComm_;
+    QPointer<frmLCD> frmLCD_;
+    bool centred_ = false;
 };
 
 } // namespace trivex::forms

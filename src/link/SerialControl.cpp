@@ -77,6 +77,7 @@ bool SerialControl::setPortOpen(bool open) {
         return false;
     }
     lastError_.clear();
+    openedPath_ = path;
     return true;
 }
 
@@ -147,7 +148,7 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
     // A device that went away makes Qt report the same error over and over from its read
     // notifier. Stop using the port at once; close it once the notifier has returned.
     lost_ = true;
-    lastError_ = QStringLiteral("%1: %2; the port is closed").arg(port_.portName(), port_.errorString());
+    lastError_ = QStringLiteral("%1: %2; the port is closed").arg(openedPath_, port_.errorString());
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -81,6 +81,7 @@ private:
     int commEvent_ = 0;
     bool lost_ = false;
     QString lastError_;
+    QString openedPath_;
 };
 
 } // namespace trivex::link

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QSize>
+
+class QWidget;
+class QApplication;
+
+namespace trivex::forms {
+
+// The fonts the layouts were drawn for, in families with the same metrics where the originals
+// are missing; sizes in pixels so that captions fit their twips-sized controls at any DPI.
+QFont dialogFont();     // the dialog font, 8.25 pt
+QFont lineBoxFont();    // Arial 8.25 pt bold
+QFont statusBarFont();  // Tahoma 8.25 pt
+QFont inputStateFont(); // Tahoma 12 pt bold
+
+inline const QColor kBlue{0, 0, 255};
+inline const QColor kWhite{255, 255, 255};
+inline const QColor kGreen{0, 255, 0};
+inline const QColor kRed{255, 0, 0};
+
+// The program's 32 x 32 icon: a small two-line LCD.
+QIcon applicationIcon();
+
+// Style, font and palette for the whole program, set once before any window exists.
+void applyApplicationStyle(QApplication& app);
+
+// A window of fixed client size: single border, no minimize or maximize button, the
+// program's icon, centred on its screen when shown.
+void makeFixedWindow(QWidget* window, QSize clientSize);
+void centreOnScreen(QWidget* window);
+
+} // namespace trivex::forms

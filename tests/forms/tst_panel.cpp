@@ -1,0 +1,393 @@
+// The display control panel and the main window's layout: the bytes each control puts on the
+// wire, what it changes in the window, the line-box key rule, tab order and fitting captions.
+
+#include "forms/Frame.h"
+#include "forms/Style.h"
+#include "forms/frmMain.h"
+#include "support/Bench.h"
+#include "support/CaptionFit.h"
+#include "support/Hex.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+using namespace trivex;
+using forms::frmMain;
+using test::Bench;
+using test::hex;
+using test::toHex;
+
+using Action = std::function<void(frmMain&)>;
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+
+void click(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Real key events for any text, including characters QTest::keyClicks cannot type.
+void type(QWidget* widget, const QString& text) {
+    for (const QChar character : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
+    }
+}
+
+} // namespace
+
+class tst_panel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { forms::applyApplicationStyle(*qApp); }
+    void init();
+    void cleanup();
+
+    void controlsPutTheirCommandOnTheWire_data();
+    void controlsPutTheirCommandOnTheWire();
+    void windowChangesHappenWithThePortClosed();
+    void looksTintBothLinesAndSendNothing();
+    void optionGroupsAreIndependent();
+    void fullLineMovesTheFocusWithoutCarryingTheKey();
+    void lineBoxesRefuseCharactersWithoutAByte();
+    void tabVisitsTheControlsInLayoutOrder();
+    void everyCaptionFits();
+    void windowIsLaidOutAsDrawn();
+
+private:
+    frmMain& window() { return *window_; }
+    std::unique_ptr<Bench> bench_;
+    std::unique_ptr<frmMain> window_;
+};
+
+void tst_panel::init() {
+    bench_ = std::make_unique<Bench>();
+    QVERIFY(bench_->isValid());
+    window_ = std::make_unique<frmMain>();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+}
+
+void tst_panel::cleanup() {
+    window_.reset();
+    bench_.reset();
+}
+
+void tst_panel::controlsPutTheirCommandOnTheWire_data() {
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QByteArray>("expected");
+    auto row = [](const char* name, Action action, const char* bytes) {
+        QTest::newRow(name) << action << toHex(hex(bytes));
+    };
+    // Text and clearing.
+    row(
+        "Send Text, line 1 only",
+        [](frmMain& w) {
+            w.txtLine1->setText("HELLO");
+            click(w.cmdSendAscii);
+        },
+        "0D 48 45 4C 4C 4F");
+    row(
+        "Send Text, both lines",
+        [](frmMain& w) {
+            w.txtLine1->setText("AB");
+            w.txtLine2->setText("CD");
+            click(w.cmdSendAscii);
+        },
+        "0D 41 42 0C 43 44");
+    row(
+        "Send Text, Latin-1 letter",
+        [](frmMain& w) {
+            w.txtLine2->setText(QStringLiteral("\u00E9"));
+            click(w.cmdSendAscii);
+        },
+        "0D 0C E9");
+    row(
+        "Send Text, both empty", [](frmMain& w) { click(w.cmdSendAscii); }, "");
+    row(
+        "Clear Display", [](frmMain& w) { click(w.cmdClearLCD); }, "0D");
+    // Cursor.
+    row(
+        "Underline Cursor", [](frmMain& w) { click(w.optUC); }, "FE 01");
+    row(
+        "Blinking Cursor", [](frmMain& w) { click(w.optBC); }, "FE 02");
+    row(
+        "Hide Cursor", [](frmMain& w) { click(w.optHC); }, "FE 03");
+    row(
+        "SET Cursor Position right after start", [](frmMain& w) { click(w.cmdSetCursor); }, "FE 32 00 00");
+    row(
+        "SET Cursor Position row 1 column 15",
+        [](frmMain& w) {
+            w.cboRow->setCurrentIndex(1);
+            w.cboColumn->setCurrentIndex(15);
+            click(w.cmdSetCursor);
+        },
+        "FE 32 01 0F");
+    row(
+        "Clear Row 1",
+        [](frmMain& w) {
+            w.cboRow->setCurrentIndex(1);
+            click(w.cmdClrRow);
+        },
+        "FE 2D 01");
+    row(
+        "Clear Column 0", [](frmMain& w) { click(w.cmdClrColumn); }, "FE 2E 00");
+    row(
+        "typed row naming an entry",
+        [](frmMain& w) {
+            w.cboRow->setEditText(" 1");
+            click(w.cmdClrRow);
+        },
+        "FE 2D 01");
+    row(
+        "typed row naming no entry sends nothing",
+        [](frmMain& w) {
+            w.cboRow->setEditText("7");
+            click(w.cmdClrRow);
+            QCOMPARE(w.cboRow->currentText(), QStringLiteral("0"));
+        },
+        "");
+    row(
+        "typed column naming no entry sends nothing",
+        [](frmMain& w) {
+            w.cboColumn->setEditText("x");
+            click(w.cmdSetCursor);
+        },
+        "");
+    // Backlight.
+    row(
+        "Backlight ON", [](frmMain& w) { click(w.optBLON); }, "FE 06");
+    row(
+        "Backlight OFF", [](frmMain& w) { click(w.optBLOFF); }, "FE 07");
+    row(
+        "Blink", [](frmMain& w) { click(w.optBlink); }, "FE 0B");
+    // Graphs.
+    row(
+        "Init Graph", [](frmMain& w) { click(w.cmdInitGraph); }, "FE 04");
+    row(
+        "left to right after Init Graph, list as at start",
+        [](frmMain& w) {
+            click(w.cmdInitGraph);
+            click(w.cmdLtoR);
+        },
+        "FE 04 FE 2B 01");
+    row(
+        "right to left, length 80",
+        [](frmMain& w) {
+            click(w.cmdInitGraph);
+            w.cboGraph->setCurrentIndex(80);
+            click(w.cmdRToL);
+        },
+        "FE 04 FE 2C 50");
+    row(
+        "graph length typed past the list sends nothing",
+        [](frmMain& w) {
+            click(w.cmdInitGraph);
+            w.cboGraph->setEditText("81");
+            click(w.cmdLtoR);
+            QCOMPARE(w.cboGraph->currentText(), QStringLiteral("1"));
+        },
+        "FE 04");
+    // Custom characters, default screen, output.
+    row(
+        "CHAR 1", [](frmMain& w) { click(w.cmdChar[0]); }, "00");
+    row(
+        "CHAR 3", [](frmMain& w) { click(w.cmdChar[2]); }, "02");
+    row(
+        "CHAR 8", [](frmMain& w) { click(w.cmdChar[7]); }, "07");
+    row(
+        "Show Default Screen", [](frmMain& w) { click(w.cmdShowStartup); }, "FE 14");
+    row(
+        "Turn On Output", [](frmMain& w) { click(w.cmdOnOutput); }, "FE 0C");
+    row(
+        "Turn Off Output", [](frmMain& w) { click(w.cmdOffOutput); }, "FE 0D");
+}
+
+void tst_panel::controlsPutTheirCommandOnTheWire() {
+    QFETCH(Action, action);
+    QFETCH(QByteArray, expected);
+    action(window());
+    // A trailing marker byte proves that nothing else came before it.
+    window().variables().strCommand = hex("EA");
+    window().serialLink().SendCommand();
+    QVERIFY(bench_->peer.waitForBytes(std::size_t(expected.count(' ') + (expected.isEmpty() ? 1 : 2))));
+    QByteArray received = toHex(bench_->peer.received());
+    QCOMPARE(received, expected.isEmpty() ? QByteArray("EA") : expected + " EA");
+    QCOMPARE(window().cboRow->count(), 2);
+    QCOMPARE(window().cboGraph->count(), 81);
+}
+
+void tst_panel::windowChangesHappenWithThePortClosed() {
+    frmMain& w = window();
+    w.txtLine1->setText("ONE");
+    w.txtLine2->setText("TWO");
+    click(w.cmdSendAscii);
+    QCOMPARE(w.txtLine1->text(), QStringLiteral("ONE"));
+    QCOMPARE(w.txtLine2->text(), QStringLiteral("TWO"));
+    w.MSComm1().setPortOpen(false);
+    click(w.cmdClearLCD);
+    QVERIFY(w.txtLine1->text().isEmpty() && w.txtLine2->text().isEmpty());
+    QVERIFY(!w.cmdLtoR->isEnabled() && !w.cmdRToL->isEnabled());
+    for (QPushButton* character : w.cmdChar) {
+        QVERIFY(character->isEnabled());
+    }
+    click(w.cmdInitGraph);
+    click(w.cmdInitGraph);
+    QVERIFY(w.cmdLtoR->isEnabled() && w.cmdRToL->isEnabled());
+    QVERIFY(!w.Frame7->isEnabled());
+    for (QPushButton* character : w.cmdChar) {
+        QVERIFY(!character->isEnabled());
+    }
+    QVERIFY(bench_->peer.waitForBytes(1));
+    QCOMPARE(toHex(bench_->peer.received()), toHex(hex("0D 4F 4E 45 0C 54 57 4F")));
+}
+
+void tst_panel::looksTintBothLinesAndSendNothing() {
+    frmMain& w = window();
+    auto look = [](const QLineEdit* line) {
+        return std::make_pair(line->palette().color(QPalette::Base), line->palette().color(QPalette::Text));
+    };
+    const auto blueWhite = std::make_pair(QColor(0, 0, 255), QColor(255, 255, 255));
+    QVERIFY(w.optBlue->isChecked());
+    QCOMPARE(look(w.txtLine1), blueWhite);
+    w.txtLine1->setText("KEEP");
+    click(w.optYG);
+    const auto green = std::make_pair(QColor(0, 255, 0), QApplication::palette().color(QPalette::Text));
+    QCOMPARE(look(w.txtLine1), green);
+    QCOMPARE(look(w.txtLine2), green);
+    click(w.optBlue);
+    QCOMPARE(look(w.txtLine1), blueWhite);
+    QCOMPARE(look(w.txtLine2), blueWhite);
+    QCOMPARE(w.txtLine1->text(), QStringLiteral("KEEP"));
+    w.variables().strCommand = hex("EA");
+    w.serialLink().SendCommand();
+    QVERIFY(bench_->peer.waitForBytes(1));
+    QCOMPARE(toHex(bench_->peer.received()), toHex(hex("EA")));
+}
+
+void tst_panel::optionGroupsAreIndependent() {
+    frmMain& w = window();
+    for (QRadioButton* option : {w.optUC, w.optBC, w.optHC, w.optBLON, w.optBLOFF, w.optBlink}) {
+        QVERIFY(!option->isChecked());
+    }
+    click(w.optBLOFF);
+    click(w.optBC);
+    QVERIFY(w.optBLOFF->isChecked() && w.optBC->isChecked() && w.optBlue->isChecked());
+    click(w.optYG);
+    click(w.optUC);
+    QVERIFY(w.optBLOFF->isChecked() && w.optUC->isChecked() && w.optYG->isChecked() && !w.optBC->isChecked());
+    click(w.optBlink);
+    QVERIFY(w.optBlink->isChecked() && !w.optBLOFF->isChecked() && w.optUC->isChecked());
+}
+
+void tst_panel::fullLineMovesTheFocusWithoutCarryingTheKey() {
+    frmMain& w = window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.txtLine1->setFocus();
+    QTest::keyClicks(w.txtLine1, "ABCDEFGHIJKLMNOPQ");
+    QCOMPARE(w.txtLine1->text(), QStringLiteral("ABCDEFGHIJKLMNOP"));
+    QVERIFY(w.txtLine2->hasFocus());
+    QCOMPARE(w.txtLine2->text(), QString());
+    // Arrow keys produce no character: they leave the focus where it is.
+    QTest::keyClicks(w.txtLine2, QString(16, 'x'));
+    QVERIFY(w.txtLine2->hasFocus());
+    QTest::keyClick(w.txtLine2, Qt::Key_Left);
+    QVERIFY(w.txtLine2->hasFocus());
+    QTest::keyClick(w.txtLine2, 'y');
+    QVERIFY(w.txtLine1->hasFocus());
+    QCOMPARE(w.txtLine2->text(), QString(16, 'x'));
+    // Backspace produces a character too: it moves the focus, and still acts on the full line.
+    QTest::keyClick(w.txtLine1, Qt::Key_Backspace);
+    QVERIFY(w.txtLine2->hasFocus());
+    QCOMPARE(w.txtLine1->text(), QStringLiteral("ABCDEFGHIJKLMNO"));
+}
+
+void tst_panel::lineBoxesRefuseCharactersWithoutAByte() {
+    frmMain& w = window();
+    type(w.txtLine1, QStringLiteral("A\u20AC\u00E9\u0100B"));
+    QCOMPARE(w.txtLine1->text(), QStringLiteral("A\u00E9B"));
+    QCOMPARE(w.txtLine1->maxLength(), 16);
+}
+
+void tst_panel::tabVisitsTheControlsInLayoutOrder() {
+    frmMain& w = window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.txtLine1->setFocus();
+    // As in the dialogs the layout comes from, each option group is one stop (entered at its
+    // chosen or first option; the arrow keys move within it).
+    const QStringList expected{
+        "txtLine1",       "txtLine2",    "optBlue",      "cmdSendAscii", "cmdClearLCD", "cboAddr",
+        "cmdSelect",      "cmdDeselect", "optBLON",      "optUC",        "cboRow",      "cboColumn",
+        "cmdSetCursor",   "cmdClrRow",   "cmdClrColumn", "cmdInput",     "cmdOnOutput", "cmdOffOutput",
+        "cmdShowStartup", "cboGraph",    "cmdInitGraph", "cmdChar(0)",   "cmdChar(1)",  "cmdChar(2)",
+        "cmdChar(3)",     "cmdChar(4)",  "cmdChar(5)",   "cmdChar(6)",   "cmdChar(7)",  "txtLine1"};
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        // An editable list hands its focus to its text field; name the list.
+        if (qobject_cast<QComboBox*>(focus->parentWidget())) {
+            focus = focus->parentWidget();
+        }
+        visited << focus->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(visited, expected);
+}
+
+void tst_panel::everyCaptionFits() {
+    const QStringList problems = test::overflowingCaptions(&window());
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+}
+
+void tst_panel::windowIsLaidOutAsDrawn() {
+    frmMain& w = window();
+    // Client area 7020 x 7740 twips including the status bar, the menu bar above it.
+    QCOMPARE(w.centralWidget()->width(), 468);
+    QCOMPARE(w.centralWidget()->height() + w.statusBar()->height(), 516);
+    QCOMPARE(w.statusBar()->height(), 25);
+    QCOMPARE(w.statusBar()->geometry().top(), w.centralWidget()->geometry().bottom() + 1);
+    QCOMPARE(w.height(), w.menuBar()->height() + 516);
+    QVERIFY(!w.statusBar()->isSizeGripEnabled());
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(!w.windowIcon().pixmap(32, 32).isNull());
+    const QList<QAction*> menus = w.menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QStringLiteral("Communication"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("LCD Settings"));
+    // The line boxes belong to the window but lie inside the "TRIVEX" frame, drawn above it.
+    QCOMPARE(w.txtLine1->parentWidget(), w.centralWidget());
+    QVERIFY(w.Frame1->geometry().contains(w.txtLine1->geometry()));
+    QVERIFY(w.Frame1->geometry().contains(w.txtLine2->geometry()));
+    const QObjectList& stack = w.centralWidget()->children();
+    QVERIFY(stack.indexOf(w.txtLine1) > stack.indexOf(w.Frame1));
+    // Every framed control lies inside its frame, below the caption line.
+    for (const forms::Frame* frame : w.findChildren<forms::Frame*>()) {
+        for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(frame->rect().contains(child->geometry()) &&
+                         child->y() >= frame->captionRect().bottom() / 2,
+                     qPrintable(child->objectName()));
+        }
+    }
+    QVERIFY(w.txtLine1->font().bold());
+    QCOMPARE(w.Label4->palette().color(QPalette::Window), QColor(0, 255, 0));
+    QCOMPARE(w.Label4->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(w.Label4->alignment(), Qt::AlignCenter);
+    QVERIFY(w.Label4->font().bold() && w.Label4->font().pixelSize() > w.cmdInput->font().pixelSize());
+}
+
+QTEST_MAIN(tst_panel)
+#include "tst_panel.moc"
