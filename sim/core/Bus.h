@@ -1,0 +1,72 @@
+#pragma once
+
+#include "sim/core/Module.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trivex::sim {
+
+struct BusOptions {
+    bool answerStopFrame = false;
+};
+
+// A reply one module puts on the bus.
+struct Reply {
+    std::string bytes;
+    int module;    // index in the bus's module list
+    int lineSpeed; // the speed the module sends at
+};
+
+// What the bytes fed in did.
+struct FeedResult {
+    std::vector<std::string> log;     // one decoded frame or command a line: hex, two spaces, meaning
+    std::vector<Reply> replies;       // in the order the modules send them
+    std::vector<int> changedDisplays; // modules whose display content changed
+    bool stateChanged = false;        // address, speed, selection or output of some module
+};
+
+// The modules on one RS485 bus and the decoder that turns the bytes on the wire into frames,
+// commands and display data. Every module hears everything; each acts on what is meant for it
+// and only when the line runs at its own speed.
+class Bus {
+public:
+    explicit Bus(const std::vector<ModuleSettings>& modules, BusOptions options = {});
+
+    // Bytes as they arrived, at the line speed the sender's port is set to. A command split
+    // over several calls is taken up where it stopped.
+    FeedResult feed(const std::string& bytes, int lineSpeed);
+
+    std::vector<Module>& modules() { return modules_; }
+    const std::vector<Module>& modules() const { return modules_; }
+
+private:
+    enum class Context { None, Lcd, Configuration };
+    enum class Step { Data, Address, Code, Parameters };
+
+    void take(std::uint8_t byte, FeedResult& result);
+    void startFrame(std::uint8_t address, FeedResult& result);
+    void stopFrame(FeedResult& result);
+    void command(FeedResult& result);
+    void displayCommand(FeedResult& result);
+    void configurationCommand(FeedResult& result);
+    void displayData(std::uint8_t byte, FeedResult& result);
+    void flushText(FeedResult& result);
+    void endConfiguration();
+    int parameterCount(std::uint8_t code) const;
+    void log(FeedResult& result, const std::string& bytes, const std::string& meaning);
+    void changed(FeedResult& result, int module);
+    // Modules that hear the line at its current speed and are addressed in this context.
+    std::vector<int> listeners() const;
+
+    std::vector<Module> modules_;
+    BusOptions options_;
+    int lineSpeed_ = 0;
+    Context context_ = Context::None;
+    Step step_ = Step::Data;
+    std::string pending_; // bytes of the frame or command being read
+    std::string text_;    // display data not yet logged
+};
+
+} // namespace trivex::sim

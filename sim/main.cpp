@@ -1,0 +1,176 @@
+// trivex-sim: virtual TRIVEX modules on a pseudo-terminal.
+
+#include "sim/core/Bus.h"
+#include "sim/core/StateFile.h"
+#include "sim/runtime/Attach.h"
+#include "sim/runtime/Options.h"
+#include "sim/runtime/PtyBus.h"
+#include "sim/ui/SimWindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+using namespace trivex::sim;
+
+namespace {
+
+// Exit code of --attach when the configured port is present and no module is needed.
+constexpr int kNotNeeded = 3;
+
+void print(const QString& line) {
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+// A fresh module shows who it is until it is given a default screen of its own.
+Lcd::Screen greeting(int address) {
+    const std::string lines[] = {"TRIVEX LCD " + std::to_string(address), " virtual module"};
+    Lcd::Screen screen = ModuleSettings::blankScreen();
+    for (int row = 0; row < Lcd::kRows; ++row) {
+        std::copy(lines[row].begin(), lines[row].end(), screen.begin() + row * Lcd::kColumns);
+    }
+    return screen;
+}
+
+std::vector<ModuleSettings> loadState(const Options& options) {
+    if (!options.statePath.isEmpty()) {
+        QFile file(options.statePath);
+        if (file.open(QIODevice::ReadOnly)) {
+            if (auto stored = parseState(file.readAll().toStdString()); stored && !stored->empty()) {
+                return *stored;
+            }
+            print(QStringLiteral("trivex-sim: %1 is not a module state file; starting from the options")
+                      .arg(options.statePath));
+        }
+    }
+    std::vector<ModuleSettings> modules = options.modules;
+    for (ModuleSettings& module : modules) {
+        module.defaultScreen = greeting(module.address);
+    }
+    return modules;
+}
+
+void saveState(const QString& path, const Bus& bus) {
+    std::vector<ModuleSettings> settings;
+    for (const Module& module : bus.modules()) {
+        settings.push_back(module.settings);
+    }
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QByteArray::fromStdString(formatState(settings)));
+        file.commit();
+    }
+}
+
+void quitOnSignal(int) {
+    QCoreApplication::quit();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    QString error;
+    QString help;
+    const std::optional<Options> options = parseOptions(arguments, &error, &help);
+    if (!options) {
+        std::fputs(qPrintable((help.isEmpty() ? QStringLiteral("trivex-sim: ") + error : help) + '\n'),
+                   help.isEmpty() ? stderr : stdout);
+        return help.isEmpty() ? 2 : 0;
+    }
+    if (!options->attachIni.isEmpty()) {
+        const AttachOutcome outcome = attachToSettings(options->attachIni, options->linkPath);
+        print(QStringLiteral("trivex-sim: ") + outcome.message);
+        if (!outcome.useVirtualModule) {
+            return kNotNeeded;
+        }
+    }
+
+    std::unique_ptr<QCoreApplication> app;
+    if (options->headless) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    std::signal(SIGINT, quitOnSignal);
+    std::signal(SIGTERM, quitOnSignal);
+
+    Bus bus(loadState(*options), BusOptions{options->answerStopFrame});
+    for (Module& module : bus.modules()) {
+        for (int address : options->inputHigh) {
+            module.inputHigh = module.inputHigh || module.settings.address == address;
+        }
+    }
+    PtyBus pty(bus, options->answerDelayMs);
+    if (!pty.open(options->linkPath, &error)) {
+        std::fprintf(stderr, "trivex-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    QString modules;
+    for (const Module& module : bus.modules()) {
+        modules += QStringLiteral("%1%2 at %3 bit/s")
+                       .arg(modules.isEmpty() ? "" : ", ")
+                       .arg(module.settings.address)
+                       .arg(module.settings.lineSpeed);
+    }
+    print(QStringLiteral("trivex-sim: bus at %1 (%2); modules: %3")
+              .arg(pty.linkPath(), pty.slavePath(), modules));
+    print(QStringLiteral("Put this under [Ports] in trivex.ini:"));
+    print(QStringLiteral("COM1=%1").arg(pty.linkPath()));
+    if (!options->statePath.isEmpty()) {
+        QObject::connect(&pty, &PtyBus::stateChanged, [&] { saveState(options->statePath, bus); });
+    }
+
+    std::unique_ptr<SimWindow> window;
+    std::unique_ptr<QSocketNotifier> commands;
+    if (options->headless) {
+        const bool several = bus.modules().size() > 1;
+        QObject::connect(&pty, &PtyBus::logged, print);
+        QObject::connect(&pty, &PtyBus::displayChanged, [&](int index) {
+            const Module& module = bus.modules()[static_cast<std::size_t>(index)];
+            if (several) {
+                print(QStringLiteral("display of %1:").arg(module.settings.address));
+            }
+            for (int row = 0; row < Lcd::kRows; ++row) {
+                print(QLatin1Char('|') + QString::fromStdString(module.display.lineText(row)) +
+                      QLatin1Char('|'));
+            }
+        });
+        // Commands on standard input: "input ADDRESS high|low", "quit".
+        commands = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(commands.get(), &QSocketNotifier::activated, [&] {
+            char line[256];
+            if (!std::fgets(line, sizeof line, stdin)) {
+                commands->setEnabled(false);
+                return;
+            }
+            const QStringList words = QString::fromLocal8Bit(line).simplified().split(QLatin1Char(' '));
+            if (words.value(0) == QLatin1String("quit")) {
+                QCoreApplication::quit();
+            } else if (words.size() == 3 && words[0] == QLatin1String("input")) {
+                for (Module& module : bus.modules()) {
+                    if (QString::number(module.settings.address) == words[1]) {
+                        module.inputHigh = words[2].compare(QLatin1String("high"), Qt::CaseInsensitive) == 0;
+                        print(QStringLiteral("  input line of %1 switched %2")
+                                  .arg(words[1], module.inputHigh ? "HIGH" : "LOW"));
+                    }
+                }
+            } else if (!words.value(0).isEmpty()) {
+                print(QStringLiteral("  commands: input ADDRESS high|low, quit"));
+            }
+        });
+    } else {
+        window = std::make_unique<SimWindow>(pty);
+        window->show();
+    }
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,73 @@
+#include "sim/runtime/Attach.h"
+
+#include "link/LineSettings.h"
+#include "settings/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
+
+namespace trivex::sim {
+
+bool serialPortPresent(const QString& path) {
+    struct stat info {};
+    if (::stat(path.toLocal8Bit().constData(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return false;
+    }
+    // An on-board port without a UART behind it reports type 0 (unknown).
+    QFile type(QStringLiteral("/sys/class/tty/%1/type")
+                   .arg(QFileInfo(QFileInfo(path).canonicalFilePath()).fileName()));
+    if (type.open(QIODevice::ReadOnly)) {
+        return type.readAll().trimmed() != "0";
+    }
+    return true;
+}
+
+AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) {
+    const QString settingsSection = QStringLiteral("Settings");
+    const QString portsSection = QStringLiteral("Ports");
+    QDir().mkpath(QFileInfo(iniPath).absolutePath());
+    settings::IniFile ini(iniPath);
+    QString commPort = ini.read(settingsSection, QStringLiteral("CommPort"));
+    QString changes;
+    const bool namesAPort = !commPort.trimmed().isEmpty();
+    if (!namesAPort) {
+        commPort = QStringLiteral("1");
+        ini.write(settingsSection, QStringLiteral("CommPort"), commPort);
+        changes += QStringLiteral(" CommPort=1");
+    }
+    if (ini.read(settingsSection, QStringLiteral("Setting")).trimmed().isEmpty()) {
+        ini.write(settingsSection, QStringLiteral("Setting"), QStringLiteral("9600,n,8,1"));
+        changes += QStringLiteral(" Setting=9600,n,8,1");
+    }
+    const auto number = link::parseCommPort(commPort);
+    if (!number) {
+        return {false, QStringLiteral(
+                           "CommPort \"%1\" in %2 is not a port number; the virtual module is not attached")
+                           .arg(commPort, iniPath)};
+    }
+    const QString key = QStringLiteral("COM%1").arg(*number);
+    const QString mapped = ini.read(portsSection, key);
+    const QString device = mapped.isEmpty() ? link::defaultDevicePath(*number) : mapped;
+    if (namesAPort && mapped != linkPath && serialPortPresent(device)) {
+        return {false,
+                QStringLiteral("%1 is %2, which is present; no virtual module needed").arg(key, device)};
+    }
+    if (!mapped.isEmpty() && mapped != linkPath) {
+        return {false,
+                QStringLiteral("%1 is mapped to %2, which is not present; the mapping is the operator's and "
+                               "stays. To use the virtual module put %1=%3 under [Ports] in %4")
+                    .arg(key, mapped, linkPath, iniPath)};
+    }
+    if (mapped.isEmpty()) {
+        ini.write(portsSection, key, linkPath);
+        changes += QStringLiteral(" [Ports] %1=%2").arg(key, linkPath);
+    }
+    return {true, QStringLiteral("%1 leads to the virtual module at %2%3")
+                      .arg(key, linkPath,
+                           changes.isEmpty() ? QString()
+                                             : QStringLiteral(" (written to %1:%2)").arg(iniPath, changes))};
+}
+
+} // namespace trivex::sim

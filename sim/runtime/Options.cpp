@@ -1,0 +1,110 @@
+#include "sim/runtime/Options.h"
+
+#include "protocol/Text.h"
+
+#include <QCommandLineParser>
+
+namespace trivex::sim {
+
+namespace {
+
+std::optional<ModuleSettings> moduleFrom(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    const auto address = protocol::parseByte(parts[0].toStdString());
+    if (!address || parts.size() > 2) {
+        return std::nullopt;
+    }
+    ModuleSettings module;
+    module.address = *address;
+    if (parts.size() == 2) {
+        if (parts[1] != QLatin1String("9600") && parts[1] != QLatin1String("4800")) {
+            return std::nullopt;
+        }
+        module.lineSpeed = parts[1].toInt();
+    }
+    return module;
+}
+
+} // namespace
+
+std::optional<Options> parseOptions(const QStringList& arguments, QString* error, QString* help) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Virtual TRIVEX modules on a pseudo-terminal, for trivex without hardware."));
+    parser.addHelpOption();
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Publish the bus at PATH (default /tmp/trivex-bus)."),
+                                  QStringLiteral("PATH"), QStringLiteral("/tmp/trivex-bus"));
+    const QCommandLineOption module(
+        QStringLiteral("module"),
+        QStringLiteral("A module at ADDRESS, listening at SPEED 9600 (default) or 4800; "
+                       "repeat for several. Default: one module at 101."),
+        QStringLiteral("ADDRESS[:SPEED]"));
+    const QCommandLineOption input(QStringLiteral("input-high"),
+                                   QStringLiteral("The input line of the module at ADDRESS starts HIGH."),
+                                   QStringLiteral("ADDRESS"));
+    const QCommandLineOption delay(
+        QStringLiteral("delay"),
+        QStringLiteral("Answer MS milliseconds after a frame, plus its wire time (default 2)."),
+        QStringLiteral("MS"), QStringLiteral("2"));
+    const QCommandLineOption answerStop(QStringLiteral("answer-stop"),
+                                        QStringLiteral("Acknowledge the stop frame too."));
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("No window: print every decoded frame and command, and each changed display."));
+    const QCommandLineOption state(QStringLiteral("state"),
+                                   QStringLiteral("Keep the modules' settings in FILE over restarts."),
+                                   QStringLiteral("FILE"));
+    const QCommandLineOption attach(
+        QStringLiteral("attach"),
+        QStringLiteral("Point the port configured in INI at the bus when it names none that is present."),
+        QStringLiteral("INI"));
+    parser.addOptions({link, module, input, delay, answerStop, headless, state, attach});
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        *help = parser.helpText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        return std::nullopt;
+    }
+    Options options;
+    options.linkPath = parser.value(link);
+    for (const QString& text : parser.values(module)) {
+        const auto settings = moduleFrom(text);
+        if (!settings) {
+            *error = QStringLiteral("--module %1: expected ADDRESS (0-255) with an optional :9600 or :4800")
+                         .arg(text);
+            return std::nullopt;
+        }
+        options.modules.push_back(*settings);
+    }
+    if (options.modules.empty()) {
+        options.modules.emplace_back();
+    }
+    for (const QString& text : parser.values(input)) {
+        const auto address = protocol::parseByte(text.toStdString());
+        if (!address) {
+            *error = QStringLiteral("--input-high %1: expected an address 0-255").arg(text);
+            return std::nullopt;
+        }
+        options.inputHigh.push_back(*address);
+    }
+    bool ok = false;
+    options.answerDelayMs = parser.value(delay).toInt(&ok);
+    if (!ok || options.answerDelayMs < 0 || options.answerDelayMs > 10000) {
+        *error = QStringLiteral("--delay %1: expected milliseconds 0-10000").arg(parser.value(delay));
+        return std::nullopt;
+    }
+    options.answerStopFrame = parser.isSet(answerStop);
+    options.headless = parser.isSet(headless);
+    options.statePath = parser.value(state);
+    options.attachIni = parser.value(attach);
+    return options;
+}
+
+} // namespace trivex::sim

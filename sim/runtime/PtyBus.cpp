@@ -1,0 +1,159 @@
+#include "sim/runtime/PtyBus.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace trivex::sim {
+
+namespace {
+
+// Start bit, eight data bits, stop bit.
+constexpr int kBitsPerByte = 10;
+
+} // namespace
+
+int bitsPerSecond(unsigned speed) {
+    switch (speed) {
+    case B300:
+        return 300;
+    case B600:
+        return 600;
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    default:
+        return 0;
+    }
+}
+
+PtyBus::PtyBus(Bus& bus, int answerDelayMs, QObject* parent)
+    : QObject(parent)
+    , bus_(bus)
+    , answerDelayMs_(answerDelayMs) {
+}
+
+PtyBus::~PtyBus() {
+    notifier_.reset();
+    if (!linkPath_.isEmpty() &&
+        QFileInfo(linkPath_).symLinkTarget() == QFileInfo(slavePath_).absoluteFilePath()) {
+        QFile::remove(linkPath_);
+    }
+    if (slave_ >= 0) {
+        ::close(slave_);
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+    }
+}
+
+bool PtyBus::open(const QString& linkPath, QString* error) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        *error = QStringLiteral("cannot create a pseudo-terminal: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
+    // Holding the slave open keeps the master readable while the program closes and reopens
+    // its port; the program's own settings (speed) are what the modules listen for.
+    slave_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios raw{};
+    ::tcgetattr(master_, &raw);
+    ::cfmakeraw(&raw);
+    ::cfsetispeed(&raw, B9600);
+    ::cfsetospeed(&raw, B9600);
+    ::tcsetattr(master_, TCSANOW, &raw);
+
+    const QFileInfo link(linkPath);
+    if (link.isSymLink()) {
+        const QFileInfo target(link.symLinkTarget());
+        if (target.exists() && target.absolutePath() == QLatin1String("/dev/pts")) {
+            *error = QStringLiteral("%1 already leads to %2: another virtual module is running")
+                         .arg(linkPath, target.absoluteFilePath());
+            return false;
+        }
+        QFile::remove(linkPath);
+    } else if (link.exists()) {
+        *error =
+            QStringLiteral("%1 exists and is not a symlink; choose another path with --link").arg(linkPath);
+        return false;
+    }
+    if (!QFile::link(slavePath_, linkPath)) {
+        *error = QStringLiteral("cannot create the symlink %1").arg(linkPath);
+        return false;
+    }
+    linkPath_ = linkPath;
+    notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &PtyBus::onReadable);
+    return true;
+}
+
+int PtyBus::lineSpeed() const {
+    termios settings{};
+    if (::tcgetattr(master_, &settings) != 0) {
+        return 0;
+    }
+    return bitsPerSecond(::cfgetospeed(&settings));
+}
+
+void PtyBus::onReadable() {
+    char buffer[4096];
+    const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    if (n <= 0) {
+        return;
+    }
+    handle(bus_.feed(std::string(buffer, static_cast<std::size_t>(n)), lineSpeed()));
+}
+
+void PtyBus::handle(const FeedResult& result) {
+    for (const std::string& line : result.log) {
+        emit logged(QString::fromStdString(line));
+    }
+    for (int module : result.changedDisplays) {
+        emit displayChanged(module);
+    }
+    if (result.stateChanged) {
+        emit stateChanged();
+    }
+    for (const Reply& reply : result.replies) {
+        const int wireMs = static_cast<int>(
+            std::ceil(1000.0 * kBitsPerByte * static_cast<double>(reply.bytes.size()) / reply.lineSpeed));
+        QTimer::singleShot(answerDelayMs_ + wireMs, Qt::PreciseTimer, this, [this, reply] {
+            const int speed = lineSpeed();
+            if (speed != reply.lineSpeed) {
+                emit logged(
+                    QStringLiteral("  answer of module %1 sent at %2 bit/s, port set to %3 bit/s: lost")
+                        .arg(bus_.modules()[static_cast<std::size_t>(reply.module)].settings.address)
+                        .arg(reply.lineSpeed)
+                        .arg(speed));
+                return;
+            }
+            [[maybe_unused]] const ssize_t written = ::write(master_, reply.bytes.data(), reply.bytes.size());
+        });
+    }
+}
+
+} // namespace trivex::sim

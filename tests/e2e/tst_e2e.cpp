@@ -1,0 +1,160 @@
+// The program's windows talking to the virtual module over a pseudo-terminal: in this process
+// (to switch its input line) and as the trivex-sim program itself.
+
+#include "forms/Style.h"
+#include "forms/frmMain.h"
+#include "sim/core/Bus.h"
+#include "sim/runtime/PtyBus.h"
+#include "support/Bench.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+using namespace trivex;
+using forms::frmMain;
+
+namespace {
+
+void click(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+std::string padded(const std::string& text) {
+    return text + std::string(16 - text.size(), ' ');
+}
+
+} // namespace
+
+class tst_e2e : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { forms::applyApplicationStyle(*qApp); }
+    void cleanup();
+
+    void selectInputAndRelease();
+    void panelDrivesTheVirtualDisplay();
+    void wrongLineSpeedMakesTheSelectFail();
+    void theSimulatorProgramAnswersAndReports();
+
+private:
+    // A bus of the given modules behind COM1, and the main window on it.
+    frmMain& start(std::vector<sim::ModuleSettings> modules, const QString& setting = "9600,n,8,1");
+    sim::Module& module(int index = 0) { return bus_->modules()[static_cast<std::size_t>(index)]; }
+
+    std::unique_ptr<test::Bench> bench_;
+    std::unique_ptr<sim::Bus> bus_;
+    std::unique_ptr<sim::PtyBus> pty_;
+    std::unique_ptr<frmMain> window_;
+};
+
+frmMain& tst_e2e::start(std::vector<sim::ModuleSettings> modules, const QString& setting) {
+    bench_ = std::make_unique<test::Bench>("1", setting);
+    bus_ = std::make_unique<sim::Bus>(modules);
+    pty_ = std::make_unique<sim::PtyBus>(*bus_, 2);
+    QString error;
+    if (!pty_->open(bench_->path("bus"), &error)) {
+        qFatal("%s", qPrintable(error));
+    }
+    bench_->set("Ports", "COM1", pty_->linkPath());
+    window_ = std::make_unique<frmMain>();
+    window_->show();
+    return *window_;
+}
+
+void tst_e2e::cleanup() {
+    window_.reset();
+    pty_.reset();
+    bus_.reset();
+    bench_.reset();
+}
+
+void tst_e2e::selectInputAndRelease() {
+    frmMain& w = start({sim::ModuleSettings{}});
+    click(w.cmdSelect);
+    QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
+    QVERIFY(module().selected);
+    click(w.cmdInput);
+    QCOMPARE(w.Label4->text(), QStringLiteral("LOW"));
+    module().inputHigh = true;
+    click(w.cmdInput);
+    QCOMPARE(w.Label4->text(), QStringLiteral("HIGH"));
+    click(w.cmdDeselect);
+    QCOMPARE(w.statusText(), QStringLiteral("Device Disconnected"));
+    QTRY_VERIFY(!module().selected);
+    w.cboAddr->setCurrentText("102");
+    click(w.cmdSelect);
+    QCOMPARE(w.statusText(), QStringLiteral("Device Not Found"));
+}
+
+void tst_e2e::panelDrivesTheVirtualDisplay() {
+    frmMain& w = start({sim::ModuleSettings{}});
+    const sim::Lcd& lcd = module().display;
+    click(w.cmdSelect);
+    w.txtLine1->setText("TRIVEX");
+    w.txtLine2->setText("bench 3");
+    click(w.cmdSendAscii);
+    QTRY_COMPARE(lcd.lineText(0), padded("TRIVEX"));
+    QCOMPARE(lcd.lineText(1), padded("bench 3"));
+    w.cboRow->setCurrentIndex(1);
+    click(w.cmdClrRow);
+    QTRY_COMPARE(lcd.lineText(1), padded(""));
+    click(w.optBLOFF);
+    QTRY_COMPARE(lcd.backlight, sim::Backlight::Off);
+    click(w.optBC);
+    QTRY_COMPARE(lcd.cursorStyle, sim::CursorStyle::Blinking);
+    click(w.cmdOnOutput);
+    QTRY_VERIFY(module().outputOn);
+    click(w.cmdInitGraph);
+    w.cboGraph->setCurrentIndex(80);
+    click(w.cmdLtoR);
+    QTRY_COMPARE(lcd.lineText(1).size(), std::string("\u2588").size() * 16);
+    click(w.cmdClearLCD);
+    QTRY_COMPARE(lcd.lineText(0), padded(""));
+}
+
+void tst_e2e::wrongLineSpeedMakesTheSelectFail() {
+    sim::ModuleSettings slow;
+    slow.lineSpeed = 4800;
+    frmMain& w = start({slow});
+    click(w.cmdSelect);
+    QCOMPARE(w.statusText(), QStringLiteral("Device Not Found"));
+    QVERIFY(!module().selected);
+}
+
+void tst_e2e::theSimulatorProgramAnswersAndReports() {
+    bench_ = std::make_unique<test::Bench>();
+    const QString link = bench_->path("sim-bus");
+    QProcess simulator;
+    simulator.setProcessChannelMode(QProcess::MergedChannels);
+    simulator.start(QStringLiteral(TRIVEX_SIM_PATH),
+                    {"--headless", "--link", link, "--module", "101", "--input-high", "101"});
+    QVERIFY(simulator.waitForStarted());
+    QByteArray output;
+    QTRY_VERIFY((output += simulator.readAll()).contains("COM1=" + link.toUtf8()));
+    bench_->set("Ports", "COM1", link);
+    window_ = std::make_unique<frmMain>();
+    frmMain& w = *window_;
+    click(w.cmdSelect);
+    QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
+    click(w.cmdInput);
+    QCOMPARE(w.Label4->text(), QStringLiteral("HIGH"));
+    w.txtLine1->setText("HI");
+    click(w.cmdSendAscii);
+    QTRY_VERIFY((output += simulator.readAll()).contains("|HI              |"));
+    QVERIFY2(output.contains("EF 65  start frame 101 -> selected"), output);
+    QVERIFY2(output.contains("FE 0E  input status query -> HIGH"), output);
+    QVERIFY2(output.contains("0D  clear display"), output);
+    simulator.terminate();
+    QVERIFY(simulator.waitForFinished());
+    QVERIFY(!QFileInfo::exists(link));
+}
+
+QTEST_MAIN(tst_e2e)
+#include "tst_e2e.moc"
