@@ -1,13 +1,139 @@
 #include "forms/frmComm.h"
 
+#include "forms/Style.h"
+#include "forms/Twips.h"
+#include "forms/frmCommLayout.h"
 #include "forms/frmMain.h"
+#include "link/LineSettings.h"
+#include "settings/Profile.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <optional>
 
 namespace trivex::forms {
+
+namespace {
+
+const QString kSection = QStringLiteral("Settings");
+const QString k9600 = QStringLiteral("9600 bps");
+const QString k4800 = QStringLiteral("4800 bps");
+const QString kSettings9600 = QStringLiteral("9600,n,8,1");
+const QString kSettings4800 = QStringLiteral("4800,n,8,1");
+
+const QString kNoPortSet = QStringLiteral("No port is set yet: choose one and press SET.");
+const QString kPortRefused = QStringLiteral("Nothing changed: \"%1\" is not COM1 to COM7");
+const QString kPortOpen = QStringLiteral("COM%1 open at %2 (%3)");
+const QString kPortClosed = QStringLiteral("COM%1 closed: %2 (%3)");
+
+// The port a typed or chosen entry names: "COM5" or "5" (blanks and letter case aside).
+std::optional<int> portNamed(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^(COM)?([1-7])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    return match.captured(2).toInt();
+}
+
+} // namespace
 
 frmComm::frmComm(frmMain& main)
     : QWidget(nullptr)
     , main_(main) {
     setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmComm"));
+    setWindowTitle(QStringLiteral("Comm Port Settings"));
+    controls_.build(this, frmCommLayout());
+    cboComm = controls_.get<QComboBox>("cboComm");
+    cboBaud = controls_.get<QComboBox>("cboBaud");
+    cmdSetPort = controls_.get<QPushButton>("cmdSetPort");
+    lblPortState = controls_.get<QLabel>("lblPortState");
+    makeFixedWindow(this, twipsSize(kCommClientWidth, kCommClientHeight));
+    connect(cmdSetPort, &QPushButton::clicked, this, &frmComm::cmdSetPort_Click);
+    connect(&main_.MSComm1(), &link::SerialControl::portLost, this, &frmComm::showState);
+    Form_Load();
+}
+
+void frmComm::Form_Load() {
+    for (int port = 1; port <= kPortEntries; ++port) {
+        cboComm->addItem(QStringLiteral("COM%1").arg(port));
+    }
+    describePorts();
+    const std::optional<int> port = portNamed(main_.variables().strCommPort);
+    cboComm->setCurrentIndex(port ? *port - 1 : -1);
+    if (!port) {
+        showState(kNoPortSet);
+    }
+    cboBaud->addItem(k9600);
+    cboBaud->addItem(k4800);
+    cboBaud->setCurrentText(main_.variables().strSettings == kSettings9600 ? k9600 : k4800);
+}
+
+// Each entry's tooltip names the device it stands for and whether that device is there now.
+void frmComm::describePorts() {
+    for (int port = 1; port <= kPortEntries; ++port) {
+        const QString device = main_.MSComm1().deviceFor(port);
+        const QString problem = link::deviceProblem(device);
+        cboComm->setItemData(port - 1,
+                             QStringLiteral("COM%1 stands for %2: %3")
+                                 .arg(port)
+                                 .arg(device, problem.isEmpty() ? QStringLiteral("present") : problem),
+                             Qt::ToolTipRole);
+    }
+}
+
+void frmComm::cmdSetPort_Click() {
+    // Text that names no port changes nothing: not the port, not the variables.
+    const std::optional<int> port = portNamed(cboComm->currentText());
+    if (!port) {
+        showState(kPortRefused.arg(cboComm->currentText()));
+        return;
+    }
+    link::SerialControl& serial = main_.MSComm1();
+    if (serial.PortOpen()) {
+        serial.setPortOpen(false);
+    }
+    link::SharedVariables& vars = main_.variables();
+    vars.strCommPort = QString::number(*port);
+    vars.strSettings = cboBaud->currentText() == k9600 ? kSettings9600 : kSettings4800;
+    serial.setCommPort(*port);
+    serial.setSettings(vars.strSettings);
+    if (serial.setPortOpen(true)) {
+        showState(kPortOpen.arg(*port).arg(vars.strSettings, serial.devicePath()));
+    } else {
+        showState(kPortClosed.arg(*port).arg(serial.lastReason(), serial.devicePath()));
+    }
+    describePorts();
+}
+
+// One line under "SET": as much as fits, the reason first; the whole text as its tooltip.
+void frmComm::showState(const QString& text) {
+    lblPortState->setToolTip(text);
+    lblPortState->setText(
+        lblPortState->fontMetrics().elidedText(text, Qt::ElideRight, lblPortState->width()));
+}
+
+void frmComm::Form_Unload() {
+    settings::WriteINI(kSection, QStringLiteral("CommPort"), main_.variables().strCommPort);
+    settings::WriteINI(kSection, QStringLiteral("Setting"), main_.variables().strSettings);
+}
+
+void frmComm::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmComm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen(this);
+    }
 }
 
 } // namespace trivex::forms

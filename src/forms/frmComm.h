@@ -1,18 +1,46 @@
 #pragma once
 
+#include "forms/Controls.h"
+
 #include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
 
 namespace trivex::forms {
 
 class frmMain;
 
+// "Comm Port Settings": shows the port number and line settings the program runs with,
+// switches the main window's one port on "SET", and stores both when it closes.
 class frmComm : public QWidget {
     Q_OBJECT
 public:
     explicit frmComm(frmMain& main);
 
+    const ControlSet& controls() const { return controls_; }
+
+    QComboBox* cboComm;
+    QComboBox* cboBaud;
+    QPushButton* cmdSetPort;
+    QLabel* lblPortState; // what the port did on the last "SET", or why it stays closed
+
+    void Form_Load();
+    void cmdSetPort_Click();
+    void Form_Unload();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void describePorts();
+    void showState(const QString& text);
+
     frmMain& main_;
+    ControlSet controls_;
+    bool centred_ = false;
 };
 
 } // namespace trivex::forms

@@ -1,13 +1,250 @@
 #include "forms/frmLCD.h"
 
+#include "forms/LineBox.h"
+#include "forms/Messages.h"
+#include "forms/Style.h"
+#include "forms/Twips.h"
+#include "forms/frmLCDLayout.h"
 #include "forms/frmMain.h"
+#include "protocol/Configuration.h"
+#include "protocol/Markers.h"
+#include "protocol/Text.h"
+#include "settings/Profile.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolTip>
 
 namespace trivex::forms {
+
+namespace {
+
+const QString kSection = QStringLiteral("LCD");
+constexpr int kCellLength = 3;
+
+const QString kPortNotOpen = QStringLiteral("Port Not Open");
+const QString kUidChanged = QStringLiteral("UID Changed");
+const QString kBaudChanged = QStringLiteral("LCD Baud Rate Changed");
+const QString kScreenChanged = QStringLiteral("Startup Screen Changed");
+const QString kCharactersLoaded = QStringLiteral("Custom Characters Loaded");
+const QString kUidRefused =
+    QStringLiteral("The UID \"%1\" was not sent: a UID is a whole number from 0 to 255.");
+const QString kCellRefused = QStringLiteral("CHAR %1, byte %2: \"%3\" is not a whole number from 0 to 255.\n"
+                                            "Nothing was sent.");
+
+QString customKey(int cell) {
+    return QStringLiteral("Custom%1").arg(cell + 1);
+}
+
+// A default-screen line as sent: filled with spaces to a full line, never shortened, and every
+// character without a byte of its own shown as the byte it becomes.
+QString lineAsSent(const QString& text) {
+    QString line;
+    for (char32_t character : text.toStdU32String()) {
+        line += protocol::isSendable(character) ? QString::fromUcs4(&character, 1)
+                                                : QString(QLatin1Char(protocol::kUnsendableReplacement));
+    }
+    return line.leftJustified(protocol::kLineLength, QLatin1Char(' '));
+}
+
+} // namespace
 
 frmLCD::frmLCD(frmMain& main)
     : QWidget(nullptr)
     , main_(main) {
     setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmLCD"));
+    setWindowTitle(QStringLiteral("Configure LCD"));
+    controls_.build(this, frmLCDLayout());
+    cboUID = controls_.get<QComboBox>("cboUID");
+    opt9600 = controls_.get<QRadioButton>("opt9600");
+    opt4800 = controls_.get<QRadioButton>("opt4800");
+    txtSU1 = controls_.get<QLineEdit>("txtSU1");
+    txtSU2 = controls_.get<QLineEdit>("txtSU2");
+    cmdSetLCD = controls_.get<QPushButton>("cmdSetLCD");
+    cmdSetBaud = controls_.get<QPushButton>("cmdSetBaud");
+    cmdStartupScreen = controls_.get<QPushButton>("cmdStartupScreen");
+    cmdCustom = controls_.get<QPushButton>("cmdCustom");
+    for (int i = 0; i < kBitmapCells; ++i) {
+        QLineEdit* cell = controls_.get<QLineEdit>(arrayElement("txtCustom", i));
+        cell->setAlignment(Qt::AlignCenter);
+        limitTyping(cell, kCellLength, false);
+        txtCustom[static_cast<std::size_t>(i)] = cell;
+    }
+    for (int k = 1; k <= kBitmapRows; ++k) {
+        QLabel* label = controls_.get<QLabel>(QStringLiteral("Label%1").arg(k));
+        label->installEventFilter(this);
+        rowLabels[static_cast<std::size_t>(k - 1)] = label;
+    }
+    QPalette green = txtSU1->palette();
+    green.setColor(QPalette::Base, kGreen);
+    for (QLineEdit* line : {txtSU1, txtSU2}) {
+        line->setFont(lineBoxFont());
+        line->setPalette(green);
+        limitTyping(line, protocol::kLineLength, true);
+    }
+    makeFixedWindow(this, twipsSize(kConfigClientWidth, kConfigClientHeight));
+
+    connect(cmdSetLCD, &QPushButton::clicked, this, &frmLCD::cmdSetLCD_Click);
+    connect(cmdSetBaud, &QPushButton::clicked, this, &frmLCD::cmdSetBaud_Click);
+    connect(cmdStartupScreen, &QPushButton::clicked, this, &frmLCD::cmdStartupScreen_Click);
+    connect(cmdCustom, &QPushButton::clicked, this, &frmLCD::cmdCustom_Click);
+    Form_Load();
+}
+
+void frmLCD::Form_Load() {
+    const QString uid = settings::ReadINI(kSection, QStringLiteral("UID"));
+    const QString baud = settings::ReadINI(kSection, QStringLiteral("Baud"));
+    const QString line1 = settings::ReadINI(kSection, QStringLiteral("Line1"));
+    const QString line2 = settings::ReadINI(kSection, QStringLiteral("Line2"));
+    for (int value = 101; value <= 132; ++value) {
+        cboUID->addItem(QString::number(value));
+    }
+    cboUID->setEditText(uid);
+    (baud == QLatin1String("9600") ? opt9600 : opt4800)->setChecked(true);
+    putText(txtSU1, line1);
+    putText(txtSU2, line2);
+    for (int i = 0; i < kBitmapCells; ++i) {
+        putText(txtCustom[static_cast<std::size_t>(i)], settings::ReadINI(kSection, customKey(i)));
+    }
+}
+
+void frmLCD::Form_Unload() {
+    // Closing is never refused; a write the file refuses is reported on stderr by WriteINI.
+    settings::WriteINI(kSection, QStringLiteral("UID"), cboUID->currentText());
+    settings::WriteINI(kSection, QStringLiteral("Baud"),
+                       opt9600->isChecked() ? QStringLiteral("9600") : QStringLiteral("4800"));
+    settings::WriteINI(kSection, QStringLiteral("Line1"), txtSU1->text());
+    settings::WriteINI(kSection, QStringLiteral("Line2"), txtSU2->text());
+}
+
+void frmLCD::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmLCD::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen(this);
+    }
+}
+
+void frmLCD::whenPortOpen(void (frmLCD::*send)()) {
+    if (main_.MSComm1().PortOpen()) {
+        (this->*send)();
+    } else {
+        showMessage(this, QMessageBox::Warning, kPortNotOpen);
+    }
+}
+
+void frmLCD::cmdSetLCD_Click() {
+    whenPortOpen(&frmLCD::SendUID);
+}
+void frmLCD::cmdSetBaud_Click() {
+    whenPortOpen(&frmLCD::SendBaudRate);
+}
+void frmLCD::cmdStartupScreen_Click() {
+    whenPortOpen(&frmLCD::SendDefaultScreen);
+}
+void frmLCD::cmdCustom_Click() {
+    whenPortOpen(&frmLCD::SendCustomCharacters);
+}
+
+void frmLCD::write(const std::string& write1, const std::string& write2) {
+    link::SharedVariables& vars = main_.variables();
+    vars.strCommand = write2;
+    main_.MSComm1().Output(write1);
+    main_.MSComm1().Output(vars.strCommand);
+}
+
+void frmLCD::SendUID() {
+    const auto uid = protocol::parseByte(cboUID->currentText().toStdString());
+    if (!uid) {
+        showMessage(this, QMessageBox::Warning, kUidRefused.arg(cboUID->currentText()));
+        return;
+    }
+    const protocol::ConfigurationCommand command = protocol::setUid(*uid);
+    write(command.write1, command.write2);
+    showMessage(this, QMessageBox::Information, kUidChanged);
+}
+
+void frmLCD::SendBaudRate() {
+    const protocol::ConfigurationCommand command = protocol::setLineSpeed(
+        opt9600->isChecked() ? protocol::LineSpeed::Baud9600 : protocol::LineSpeed::Baud4800);
+    write(command.write1, command.write2);
+    showMessage(this, QMessageBox::Information, kBaudChanged);
+}
+
+void frmLCD::SendDefaultScreen() {
+    putText(txtSU1, lineAsSent(txtSU1->text()));
+    putText(txtSU2, lineAsSent(txtSU2->text()));
+    const protocol::ConfigurationCommand command =
+        protocol::setDefaultScreen(protocol::displayBytes(txtSU1->text().toStdU32String()),
+                                   protocol::displayBytes(txtSU2->text().toStdU32String()));
+    write(command.write1, command.write2);
+    showMessage(this, QMessageBox::Information, kScreenChanged);
+}
+
+void frmLCD::SendCustomCharacters() {
+    // Every cell is checked before anything goes out, so that a bad cell never leaves the
+    // module inside a configuration exchange that no stop frame ends.
+    protocol::CustomBitmaps bitmaps{};
+    for (int i = 0; i < kBitmapCells; ++i) {
+        QLineEdit* cell = txtCustom[static_cast<std::size_t>(i)];
+        const auto value = protocol::parseByte(cell->text().toStdString());
+        if (!value) {
+            showMessage(this, QMessageBox::Warning,
+                        kCellRefused.arg(i / 8 + 1).arg(i % 8 + 1).arg(cell->text()));
+            cell->setFocus(Qt::OtherFocusReason);
+            cell->selectAll();
+            return;
+        }
+        bitmaps[static_cast<std::size_t>(i)] = *value;
+    }
+    const protocol::ConfigurationCommand command = protocol::loadCustomCharacters(bitmaps);
+    write(command.write1, command.write2);
+    showMessage(this, QMessageBox::Information, kCharactersLoaded);
+}
+
+QString frmLCD::bitmapPicture(int character) const {
+    // Eight rows of five dots, the low five bits of each cell; a cell that is not a number
+    // shows as a row of grey.
+    QString html =
+        QStringLiteral("<b>CHAR %1</b><table cellspacing=\"1\" cellpadding=\"0\" bgcolor=\"#808080\">")
+            .arg(character);
+    for (int row = 0; row < protocol::kBytesPerCustomCharacter; ++row) {
+        const QLineEdit* cell = txtCustom[static_cast<std::size_t>((character - 1) * 8 + row)];
+        const auto value = protocol::parseByte(cell->text().toStdString());
+        html += QStringLiteral("<tr>");
+        for (int bit = 4; bit >= 0; --bit) {
+            const QString colour = !value                ? QStringLiteral("#c0c0c0")
+                                   : (*value >> bit) & 1 ? QStringLiteral("#000000")
+                                                         : QStringLiteral("#ffffff");
+            html += QStringLiteral("<td width=\"10\" height=\"10\" bgcolor=\"%1\"></td>").arg(colour);
+        }
+        html += QStringLiteral("</tr>");
+    }
+    return html + QStringLiteral("</table>");
+}
+
+bool frmLCD::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        for (int k = 1; k <= kBitmapRows; ++k) {
+            if (watched == rowLabels[static_cast<std::size_t>(k - 1)]) {
+                QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), bitmapPicture(k),
+                                   rowLabels[static_cast<std::size_t>(k - 1)]);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace trivex::forms

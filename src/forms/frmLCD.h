@@ -1,18 +1,70 @@
 #pragma once
 
+#include "forms/Controls.h"
+
 #include <QWidget>
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 namespace trivex::forms {
 
 class frmMain;
 
+// "Configure LCD": reprograms a module's address, line speed, default screen and custom
+// character bitmaps through the main window's port. Loads section "LCD" when it opens and
+// stores what it shows when it closes; the bitmap cells are never stored.
 class frmLCD : public QWidget {
     Q_OBJECT
 public:
     explicit frmLCD(frmMain& main);
 
+    const ControlSet& controls() const { return controls_; }
+
+    QComboBox* cboUID;
+    QRadioButton* opt9600;
+    QRadioButton* opt4800;
+    QLineEdit* txtSU1;
+    QLineEdit* txtSU2;
+    std::array<QLineEdit*, 64> txtCustom;
+    std::array<QLabel*, 8> rowLabels; // Label1 to Label8
+    QPushButton* cmdSetLCD;
+    QPushButton* cmdSetBaud;
+    QPushButton* cmdStartupScreen;
+    QPushButton* cmdCustom;
+
+    void Form_Load();
+    void Form_Unload();
+    void cmdSetLCD_Click();
+    void cmdSetBaud_Click();
+    void cmdStartupScreen_Click();
+    void cmdCustom_Click();
+
+    // The picture of custom character k (1 to 8) shown when hovering its row label.
+    QString bitmapPicture(int character) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void SendUID();
+    void SendBaudRate();
+    void SendDefaultScreen();
+    void SendCustomCharacters();
+    // The port test of every Set button: runs send while the port is open, else says so.
+    void whenPortOpen(void (frmLCD::*send)());
+    // Both writes of a configuration command, straight to the main window's port.
+    void write(const std::string& write1, const std::string& write2);
+
     frmMain& main_;
+    ControlSet controls_;
+    bool centred_ = false;
 };
 
 } // namespace trivex::forms

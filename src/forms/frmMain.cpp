@@ -103,9 +103,8 @@ void frmMain::buildWindow() {
     }
 
     for (QLineEdit* line : {txtLine1, txtLine2}) {
-        line->setMaxLength(protocol::kLineLength);
         line->setFont(lineBoxFont());
-        line->setValidator(new SendableTextValidator(line));
+        limitTyping(line, protocol::kLineLength, true);
         line->installEventFilter(this);
     }
     optBlue->setChecked(true);
@@ -229,6 +228,17 @@ void frmMain::showEvent(QShowEvent* event) {
     }
 }
 
+// The secondary windows close with the main window, so that they store their settings.
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (frmComm_) {
+        frmComm_->close();
+    }
+    if (frmLCD_) {
+        frmLCD_->close();
+    }
+    QMainWindow::closeEvent(event);
+}
+
 frmComm* frmMain::commWindow() const {
     return frmComm_;
 }
@@ -244,25 +254,27 @@ void frmMain::setStatusText(const QString& text) {
     statusPanel_->setText(text);
 }
 
-void frmMain::mnuComm_Click() {
-    if (!frmComm_) {
-        frmComm_ = new frmComm(*this);
+// Creates a secondary window on first use and shows it, or brings the open one forward.
+template <class Window> void frmMain::bringUp(QPointer<Window>& window) {
+    if (!window) {
+        window = new Window(*this);
+        window->show();
+        return;
     }
-    frmComm_->show();
-    frmComm_->raise();
-    frmComm_->activateWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void frmMain::mnuComm_Click() {
+    bringUp(frmComm_);
 }
 
 void frmMain::mnuConfig_Click() {
     if (!mnuConfig->isEnabled()) {
         return;
     }
-    if (!frmLCD_) {
-        frmLCD_ = new frmLCD(*this);
-    }
-    frmLCD_->show();
-    frmLCD_->raise();
-    frmLCD_->activateWindow();
+    bringUp(frmLCD_);
 }
 
 void frmMain::cmdSelect_Click() {

@@ -111,6 +111,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildWindow();
@@ -122,6 +123,7 @@ private:
     // typed text names none.
     std::optional<std::uint8_t> selectedPosition(QComboBox* list);
     void applyLook(const QColor& background, const QColor& text);
+    template <class Window> void bringUp(QPointer<Window>& window);
 
     link::SharedVariables modVariables;
     link::Link link_;

@@ -8,6 +8,24 @@
 
 namespace trivex::link {
 
+// Found before Qt tries, so that the operator reads a reason instead of a generic error.
+QString deviceProblem(const QString& path) {
+    const QByteArray device = path.toLocal8Bit();
+    struct stat info {};
+    if (::stat(device.constData(), &info) != 0) {
+        return errno == EACCES ? QStringLiteral("permission denied; the user must be in the dialout group")
+                               : QStringLiteral("not present");
+    }
+    if (!S_ISCHR(info.st_mode)) {
+        return S_ISDIR(info.st_mode) ? QStringLiteral("a directory, not a serial port")
+                                     : QStringLiteral("a plain file, not a serial port");
+    }
+    if (::access(device.constData(), R_OK | W_OK) != 0) {
+        return QStringLiteral("permission denied; the user must be in the dialout group");
+    }
+    return {};
+}
+
 SerialControl::SerialControl(QObject* parent)
     : QObject(parent)
     , resolver_(defaultDevicePath) {
@@ -50,18 +68,16 @@ bool SerialControl::setPortOpen(bool open) {
         return true;
     }
     if (commPort_ == 0) {
-        lastError_ = QStringLiteral("no valid port number is set");
-        return false;
+        return refuse(QString(), QStringLiteral("no valid port number is set"));
     }
     const QString path = devicePath();
     if (!settings_) {
-        lastError_ = QStringLiteral("%1: the line settings \"%2\" are not of the form 9600,n,8,1")
-                         .arg(path, settingsText_);
-        return false;
+        return refuse(
+            path,
+            QStringLiteral("the line settings \"%1\" are not of the form 9600,n,8,1").arg(settingsText_));
     }
-    if (const QString reason = openFailureReason(path); !reason.isEmpty()) {
-        lastError_ = QStringLiteral("%1: %2").arg(path, reason);
-        return false;
+    if (const QString reason = deviceProblem(path); !reason.isEmpty()) {
+        return refuse(path, reason);
     }
     port_.setPortName(QFileInfo(path).absoluteFilePath());
     port_.setBaudRate(settings_->baudRate);
@@ -70,34 +86,21 @@ bool SerialControl::setPortOpen(bool open) {
     port_.setStopBits(settings_->stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
+        // Qt reports a lock held by another program as a permission error.
         const bool busy =
             port_.error() == QSerialPort::PermissionError && ::access(qPrintable(path), R_OK | W_OK) == 0;
-        lastError_ = QStringLiteral("%1: %2").arg(
-            path, busy ? QStringLiteral("busy: another program is using it") : port_.errorString());
-        return false;
+        return refuse(path, busy ? QStringLiteral("busy: another program is using it") : port_.errorString());
     }
     lastError_.clear();
+    lastReason_.clear();
     openedPath_ = path;
     return true;
 }
 
-// Why the device cannot be a serial port for us, found before Qt tries, so that the operator
-// reads a reason instead of a generic error. Empty when it is worth trying.
-QString SerialControl::openFailureReason(const QString& path) const {
-    const QByteArray device = path.toLocal8Bit();
-    struct stat info {};
-    if (::stat(device.constData(), &info) != 0) {
-        return errno == EACCES ? QStringLiteral("permission denied; the user must be in the dialout group")
-                               : QStringLiteral("not present");
-    }
-    if (!S_ISCHR(info.st_mode)) {
-        return S_ISDIR(info.st_mode) ? QStringLiteral("a directory, not a serial port")
-                                     : QStringLiteral("a plain file, not a serial port");
-    }
-    if (::access(device.constData(), R_OK | W_OK) != 0) {
-        return QStringLiteral("permission denied; the user must be in the dialout group");
-    }
-    return {};
+bool SerialControl::refuse(const QString& path, const QString& reason) {
+    lastReason_ = reason;
+    lastError_ = path.isEmpty() ? reason : QStringLiteral("%1: %2").arg(path, reason);
+    return false;
 }
 
 bool SerialControl::Output(const protocol::Bytes& bytes) {
@@ -148,7 +151,8 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
     // A device that went away makes Qt report the same error over and over from its read
     // notifier. Stop using the port at once; close it once the notifier has returned.
     lost_ = true;
-    lastError_ = QStringLiteral("%1: %2; the port is closed").arg(openedPath_, port_.errorString());
+    lastReason_ = QStringLiteral("%1; the port is closed").arg(port_.errorString());
+    lastError_ = QStringLiteral("%1: %2").arg(openedPath_, lastReason_);
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -11,6 +11,10 @@
 
 namespace trivex::link {
 
+// Why a device cannot serve as a serial port just now ("not present", "permission denied; ...",
+// "a plain file, not a serial port"); empty when it is worth opening.
+QString deviceProblem(const QString& path);
+
 // The program's serial communications control: a port chosen by number, configured by a
 // settings string, that raises OnComm once RThreshold received bytes are waiting and hands
 // all waiting bytes over on Input. Property names follow the control the program was designed
@@ -28,6 +32,7 @@ public:
     ~SerialControl() override;
 
     void setDeviceResolver(DeviceResolver resolver);
+    QString deviceFor(int number) const { return resolver_(number); }
 
     // 0 means no valid port number has been set; opening then fails.
     int CommPort() const { return commPort_; }
@@ -60,6 +65,7 @@ public:
     // The device the current port number stands for, and why the port last failed or closed.
     QString devicePath() const;
     const QString& lastError() const { return lastError_; }
+    const QString& lastReason() const { return lastReason_; } // the same without the device
 
 signals:
     void OnComm();
@@ -69,7 +75,7 @@ signals:
 private:
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
-    QString openFailureReason(const QString& path) const;
+    bool refuse(const QString& path, const QString& reason);
 
     QSerialPort port_;
     DeviceResolver resolver_;
@@ -81,6 +87,7 @@ private:
     int commEvent_ = 0;
     bool lost_ = false;
     QString lastError_;
+    QString lastReason_;
     QString openedPath_;
 };
 

@@ -2,11 +2,14 @@
 // (to switch its input line) and as the trivex-sim program itself.
 
 #include "forms/Style.h"
+#include "forms/frmLCD.h"
 #include "forms/frmMain.h"
 #include "sim/core/Bus.h"
 #include "sim/runtime/PtyBus.h"
 #include "support/Bench.h"
+#include "support/MessageWatcher.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +44,7 @@ private slots:
     void selectInputAndRelease();
     void panelDrivesTheVirtualDisplay();
     void wrongLineSpeedMakesTheSelectFail();
+    void reprogrammedModuleShowsItsGlyphAndAnswersAtItsNewAddress();
     void theSimulatorProgramAnswersAndReports();
 
 private:
@@ -126,6 +130,35 @@ void tst_e2e::wrongLineSpeedMakesTheSelectFail() {
     click(w.cmdSelect);
     QCOMPARE(w.statusText(), QStringLiteral("Device Not Found"));
     QVERIFY(!module().selected);
+}
+
+void tst_e2e::reprogrammedModuleShowsItsGlyphAndAnswersAtItsNewAddress() {
+    frmMain& w = start({sim::ModuleSettings{}});
+    w.mnuConfig->trigger();
+    forms::frmLCD& config = *w.configWindow();
+    // CHAR 1 becomes an arrow; the other characters stay empty.
+    const int arrow[] = {4, 14, 21, 4, 4, 4, 4, 0};
+    for (int i = 0; i < 64; ++i) {
+        config.txtCustom[static_cast<std::size_t>(i)]->setText(i < 8 ? QString::number(arrow[i]) : "0");
+    }
+    test::MessageWatcher messages;
+    click(config.cmdCustom);
+    config.cboUID->setEditText("102");
+    click(config.cmdSetLCD);
+    QCOMPARE(messages.seen.size(), 2);
+    QTRY_COMPARE(int(module().settings.address), 102);
+    config.close();
+
+    w.cboAddr->setCurrentText("102");
+    click(w.cmdSelect);
+    QCOMPARE(w.statusText(), QStringLiteral("UID 102 Connected"));
+    click(w.cmdClearLCD);
+    click(w.cmdChar[0]);
+    QTRY_COMPARE(module().display.lineText(0), "\u2460" + std::string(15, ' '));
+    const sim::Glyph shown = module().display.glyphAt(0, 0);
+    for (int row = 0; row < 8; ++row) {
+        QCOMPARE(int(shown[static_cast<std::size_t>(row)]), arrow[row]);
+    }
 }
 
 void tst_e2e::theSimulatorProgramAnswersAndReports() {

@@ -1,0 +1,251 @@
+// "Comm Port Settings": preselection, switching the live port between two pty pairs, what is
+// stored at close, and refusals that change nothing.
+
+#include "forms/Style.h"
+#include "forms/frmComm.h"
+#include "forms/frmMain.h"
+#include "support/Bench.h"
+#include "support/CaptionFit.h"
+#include "support/Hex.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+using namespace trivex;
+using forms::frmComm;
+using forms::frmMain;
+using test::hex;
+using test::toHex;
+
+namespace {
+
+void click(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+} // namespace
+
+class tst_frmComm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { forms::applyApplicationStyle(*qApp); }
+    void cleanup();
+
+    void preselectsWhatTheProgramRunsWith_data();
+    void preselectsWhatTheProgramRunsWith();
+    void setMovesTheTrafficToAnotherPort();
+    void closingAtOnceRewritesTheValuesReadAtStart();
+    void speedWithoutItsUnitChoosesTheLowerSpeed();
+    void textNamingNoPortChangesNothing_data();
+    void textNamingNoPortChangesNothing();
+    void portThatDoesNotOpenStaysClosedAndSaysWhy();
+    void setOpensAPortThatWasClosed();
+    void entriesNameTheirDevices();
+    void oneWindowLaidOutAsDrawn();
+
+private:
+    frmComm& open(const QString& commPort = "1", const QString& setting = "9600,n,8,1");
+    std::unique_ptr<test::Bench> bench_;
+    std::unique_ptr<test::PtyPeer> second_;
+    std::unique_ptr<frmMain> main_;
+};
+
+frmComm& tst_frmComm::open(const QString& commPort, const QString& setting) {
+    bench_ = std::make_unique<test::Bench>(commPort, setting);
+    second_ = std::make_unique<test::PtyPeer>();
+    bench_->set("Ports", "COM2", second_->slavePath());
+    bench_->set("Ports", "COM3", "/dev/trivex-absent");
+    main_ = std::make_unique<frmMain>();
+    main_->mnuComm->trigger();
+    return *main_->commWindow();
+}
+
+void tst_frmComm::cleanup() {
+    main_.reset();
+    second_.reset();
+    bench_.reset();
+}
+
+void tst_frmComm::preselectsWhatTheProgramRunsWith_data() {
+    QTest::addColumn<QString>("commPort");
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("speed");
+    QTest::newRow("COM3 at 9600") << "3"
+                                  << "9600,n,8,1"
+                                  << "COM3"
+                                  << "9600 bps";
+    QTest::newRow("COM1 at 4800") << "1"
+                                  << "4800,n,8,1"
+                                  << "COM1"
+                                  << "4800 bps";
+    QTest::newRow("empty settings string") << "7"
+                                           << ""
+                                           << "COM7"
+                                           << "4800 bps";
+    QTest::newRow("any other speed") << "2"
+                                     << "19200,n,8,1"
+                                     << "COM2"
+                                     << "4800 bps";
+    QTest::newRow("no port number") << ""
+                                    << "9600,n,8,1"
+                                    << ""
+                                    << "9600 bps";
+    QTest::newRow("port beyond the list") << "9"
+                                          << "9600,n,8,1"
+                                          << ""
+                                          << "9600 bps";
+    QTest::newRow("port number is text") << "abc"
+                                         << "9600,n,8,1"
+                                         << ""
+                                         << "9600 bps";
+}
+
+void tst_frmComm::preselectsWhatTheProgramRunsWith() {
+    QFETCH(QString, commPort);
+    QFETCH(QString, setting);
+    QFETCH(QString, port);
+    QFETCH(QString, speed);
+    frmComm& w = open(commPort, setting);
+    QCOMPARE(w.cboComm->count(), 7);
+    QCOMPARE(w.cboComm->itemText(6), QStringLiteral("COM7"));
+    QCOMPARE(w.cboBaud->count(), 2);
+    QCOMPARE(w.cboComm->currentText(), port);
+    QCOMPARE(w.cboBaud->currentText(), speed);
+    QCOMPARE(w.lblPortState->text().isEmpty(), !port.isEmpty());
+}
+
+void tst_frmComm::setMovesTheTrafficToAnotherPort() {
+    frmComm& w = open();
+    bench_->peer.answer(hex("EF 65"), hex("EE 65"));
+    click(main_->cmdSelect);
+    QCOMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
+    w.cboComm->setCurrentIndex(1);
+    w.cboBaud->setCurrentIndex(1);
+    click(w.cmdSetPort);
+    QVERIFY2(main_->MSComm1().PortOpen(), qPrintable(w.lblPortState->text()));
+    QVERIFY(w.isVisible());
+    QCOMPARE(second_->lineSpeed(), speed_t(B4800));
+    QCOMPARE(main_->variables().strCommPort, QStringLiteral("2"));
+    QCOMPARE(main_->variables().strSettings, QStringLiteral("4800,n,8,1"));
+    QVERIFY(w.lblPortState->toolTip().contains(second_->slavePath()));
+    QVERIFY(w.lblPortState->text().startsWith("COM2 open at 4800,n,8,1"));
+    // The selection survives the switch.
+    QCOMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
+    QVERIFY(!main_->cmdSelect->isEnabled());
+    bench_->peer.clearReceived();
+    click(main_->cmdShowStartup);
+    QVERIFY(second_->waitForBytes(2));
+    QCOMPARE(toHex(second_->received()), toHex(hex("FE 14")));
+    QCOMPARE(bench_->peer.received(), std::string());
+    // Nothing is stored until the window closes.
+    QCOMPARE(bench_->get("Settings", "CommPort"), QStringLiteral("1"));
+    w.close();
+    QCOMPARE(bench_->get("Settings", "CommPort"), QStringLiteral("2"));
+    QCOMPARE(bench_->get("Settings", "Setting"), QStringLiteral("4800,n,8,1"));
+}
+
+void tst_frmComm::closingAtOnceRewritesTheValuesReadAtStart() {
+    frmComm& w = open("1", "9600,n,8,1");
+    bench_->set("Settings", "CommPort", "6");
+    bench_->set("Settings", "Setting", "nonsense");
+    w.cboComm->setCurrentIndex(4); // chosen, but not SET: discarded
+    w.close();
+    QCOMPARE(bench_->get("Settings", "CommPort"), QStringLiteral("1"));
+    QCOMPARE(bench_->get("Settings", "Setting"), QStringLiteral("9600,n,8,1"));
+}
+
+void tst_frmComm::speedWithoutItsUnitChoosesTheLowerSpeed() {
+    frmComm& w = open();
+    w.cboBaud->setEditText("9600");
+    click(w.cmdSetPort);
+    QCOMPARE(main_->variables().strSettings, QStringLiteral("4800,n,8,1"));
+    QCOMPARE(bench_->peer.lineSpeed(), speed_t(B4800));
+    QCOMPARE(w.cboBaud->count(), 2);
+}
+
+void tst_frmComm::textNamingNoPortChangesNothing_data() {
+    QTest::addColumn<QString>("text");
+    for (const char* text : {"", "COM8", "COM12", "LPT1", "COMx", "0"}) {
+        QTest::newRow(text[0] ? text : "empty") << text;
+    }
+}
+
+void tst_frmComm::textNamingNoPortChangesNothing() {
+    QFETCH(QString, text);
+    frmComm& w = open();
+    w.cboComm->setEditText(text);
+    w.cboBaud->setCurrentIndex(1);
+    click(w.cmdSetPort);
+    QVERIFY(main_->MSComm1().PortOpen());
+    QCOMPARE(main_->variables().strCommPort, QStringLiteral("1"));
+    QCOMPARE(main_->variables().strSettings, QStringLiteral("9600,n,8,1"));
+    QCOMPARE(bench_->peer.lineSpeed(), speed_t(B9600));
+    QVERIFY2(w.lblPortState->text().startsWith("Nothing changed: \"" + text),
+             qPrintable(w.lblPortState->text()));
+    QCOMPARE(w.cboComm->count(), 7);
+}
+
+void tst_frmComm::portThatDoesNotOpenStaysClosedAndSaysWhy() {
+    frmComm& w = open();
+    w.cboComm->setCurrentIndex(2);
+    click(w.cmdSetPort);
+    QVERIFY(!main_->MSComm1().PortOpen());
+    QCOMPARE(main_->variables().strCommPort, QStringLiteral("3"));
+    QCOMPARE(w.lblPortState->toolTip(), QStringLiteral("COM3 closed: not present (/dev/trivex-absent)"));
+    QVERIFY(w.lblPortState->text().startsWith("COM3 closed: not present"));
+    QCOMPARE(main_->statusText(), QStringLiteral("Device Not Selected"));
+    click(main_->cmdSelect);
+    QCOMPARE(main_->statusText(), QStringLiteral("Device Not Found"));
+}
+
+void tst_frmComm::setOpensAPortThatWasClosed() {
+    frmComm& w = open("3", "9600,n,8,1"); // COM3 is absent: the port starts closed
+    QVERIFY(!main_->MSComm1().PortOpen());
+    w.cboComm->setCurrentIndex(0);
+    click(w.cmdSetPort);
+    QVERIFY(main_->MSComm1().PortOpen());
+    bench_->peer.answer(hex("EF 65"), hex("EE 65"));
+    click(main_->cmdSelect);
+    QCOMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
+}
+
+void tst_frmComm::entriesNameTheirDevices() {
+    frmComm& w = open();
+    const QString first = w.cboComm->itemData(0, Qt::ToolTipRole).toString();
+    QVERIFY2(first.contains(bench_->peer.slavePath()) && first.endsWith("present"), qPrintable(first));
+    const QString third = w.cboComm->itemData(2, Qt::ToolTipRole).toString();
+    QVERIFY2(third.contains("/dev/trivex-absent: not present"), qPrintable(third));
+    QVERIFY(w.cboComm->itemData(6, Qt::ToolTipRole).toString().contains("/dev/ttyS6"));
+}
+
+void tst_frmComm::oneWindowLaidOutAsDrawn() {
+    frmComm& w = open();
+    QCOMPARE(w.windowTitle(), QStringLiteral("Comm Port Settings"));
+    QCOMPARE(w.size(), QSize(289, 157));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(!w.windowIcon().isNull());
+    QVERIFY(w.lblPortState->y() >= w.cmdSetPort->geometry().bottom());
+    w.cboComm->setCurrentIndex(6);
+    bench_->set("Ports", "COM7", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    click(w.cmdSetPort);
+    QVERIFY(w.lblPortState->toolTip().contains("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+    const QStringList problems = test::overflowingCaptions(&w);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    // Chosen again while open: the same window, brought forward, not loaded afresh.
+    w.cboComm->setEditText("typed");
+    main_->mnuComm->trigger();
+    QCOMPARE(main_->commWindow(), &w);
+    QCOMPARE(w.cboComm->currentText(), QStringLiteral("typed"));
+    QCOMPARE(w.cboComm->count(), 7);
+}
+
+QTEST_MAIN(tst_frmComm)
+#include "tst_frmComm.moc"
