@@ -23,7 +23,9 @@ void configure(CSimpleIniA& ini) {
     ini.SetUnicode(false); // bytes pass through untouched; decoding is done here
     ini.SetMultiKey(true); // keep duplicates so that the first one can win
     ini.SetMultiLine(false);
-    ini.SetQuotes(true); // strip "..." on read, quote values with outer blanks on write
+    // Quotes are handled here, not by the parser: it would drop a pair from every value it
+    // loads and write them back without, so each rewrite would strip one more pair.
+    ini.SetQuotes(false);
     ini.SetSpaces(false);
 }
 
@@ -39,10 +41,26 @@ QString decode(const char* text) {
     return decoded;
 }
 
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
 std::string encode(const QString& text) {
-    // A line break inside a value would start a new line of the file and could plant keys.
+    // A line break inside a value would start a new line of the file and could plant keys; a
+    // NUL would end the value early.
     QString flat = text;
-    flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (QChar& c : flat) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.isNull()) {
+            c = QLatin1Char(' ');
+        }
+    }
+    // Reading strips blanks around a value and one pair of quotes around it, so a value that
+    // has either is written in quotes of its own to come back as it was.
+    const QChar quote(QLatin1Char('"'));
+    if (!flat.isEmpty() && (isBlank(flat.front()) || isBlank(flat.back()) ||
+                            (flat.size() >= 2 && flat.front() == quote && flat.back() == quote))) {
+        flat = quote + flat + quote;
+    }
     return flat.toUtf8().toStdString();
 }
 
@@ -79,6 +97,8 @@ bool readData(const QString& path, QByteArray& data, QString* error) {
     if (data.startsWith(kUtf8Bom)) {
         data.remove(0, kUtf8Bom.size());
     }
+    // The parser stops at a NUL byte; a damaged file must not hide the lines after one.
+    data.replace('\0', ' ');
     return true;
 }
 
@@ -127,7 +147,11 @@ QString IniFile::read(const QString& section, const QString& key) const {
     if (!value) {
         return {};
     }
-    return decode(value).left(kMaxValueLength);
+    QString text = decode(value);
+    if (text.size() >= 2 && text.front() == QLatin1Char('"') && text.back() == QLatin1Char('"')) {
+        text = text.mid(1, text.size() - 2);
+    }
+    return text.left(kMaxValueLength);
 }
 
 bool IniFile::write(const QString& section, const QString& key, const QString& value) {

@@ -101,6 +101,10 @@ void tst_settings::readsWhatHandEditingLeaves_data() {
     QTest::newRow("key in the wrong section") << QByteArray("[Settings]\nUID=7\n[LCD]\n") << "LCD"
                                               << "UID"
                                               << "";
+    QTest::newRow("NUL bytes do not hide later lines")
+        << QByteArray("[Other]\nx=\0\0\n[LCD]\nUID=7\n", 25) << "LCD"
+        << "UID"
+        << "7";
     QTest::newRow("custom cell key") << QByteArray("[LCD]\nCustom3=31\nCustom30=4\n") << "LCD"
                                      << "Custom3"
                                      << "31";
@@ -180,6 +184,8 @@ void tst_settings::valuesRoundTripExactly_data() {
     QTest::newRow("sixteen spaces") << QString(16, QLatin1Char(' '));
     QTest::newRow("Latin-1 letters") << QStringLiteral("\u00C4\u00D6\u00DC \u00E9");
     QTest::newRow("INI syntax inside a value") << QStringLiteral("[LCD] a=b ;c");
+    QTest::newRow("surrounding quotes") << QStringLiteral("\"HELLO\"");
+    QTest::newRow("quote and blank") << QStringLiteral(" \"");
     QTest::newRow("empty") << QString();
 }
 
