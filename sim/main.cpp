@@ -135,7 +135,7 @@ int main(int argc, char* argv[]) {
     if (options->headless) {
         const bool several = bus.modules().size() > 1;
         QObject::connect(&pty, &PtyBus::logged, print);
-        QObject::connect(&pty, &PtyBus::displayChanged, [&](int index) {
+        QObject::connect(&pty, &PtyBus::displayChanged, [&bus, several](int index) {
             const Module& module = bus.modules()[static_cast<std::size_t>(index)];
             if (several) {
                 print(QStringLiteral("display of %1:").arg(module.settings.address));

@@ -1,11 +1,11 @@
 #include "forms/frmComm.h"
 
+#include "forms/StoreSettings.h"
 #include "forms/Style.h"
 #include "forms/Twips.h"
 #include "forms/frmCommLayout.h"
 #include "forms/frmMain.h"
 #include "link/LineSettings.h"
-#include "settings/Profile.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -119,8 +119,9 @@ void frmComm::showState(const QString& text) {
 }
 
 void frmComm::Form_Unload() {
-    settings::WriteINI(kSection, QStringLiteral("CommPort"), main_.variables().strCommPort);
-    settings::WriteINI(kSection, QStringLiteral("Setting"), main_.variables().strSettings);
+    storeSettings(this, kSection,
+                  {{QStringLiteral("CommPort"), main_.variables().strCommPort},
+                   {QStringLiteral("Setting"), main_.variables().strSettings}});
 }
 
 void frmComm::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "forms/LineBox.h"
 #include "forms/Messages.h"
+#include "forms/StoreSettings.h"
 #include "forms/Style.h"
 #include "forms/Twips.h"
 #include "forms/frmLCDLayout.h"

@@ -17,6 +17,11 @@ QString& chosenFile() {
     return path;
 }
 
+QString& writeError() {
+    static QString error;
+    return error;
+}
+
 // Whether a file can be created in folder, found out by creating one: permission bits alone
 // say nothing for root or on a read-only mount.
 bool isWritableFolder(const QString& folder) {
@@ -71,20 +76,24 @@ QString ReadINI(const QString& section, const QString& key) {
     return IniFile(settingsFile()).read(section, key);
 }
 
+const QString& lastWriteError() {
+    return writeError();
+}
+
 bool WriteINI(const QString& section, const QString& key, const QString& value) {
     const QString path = settingsFile();
     const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        std::fprintf(stderr, "trivex: cannot create the settings folder %s\n", qPrintable(folder));
-        return false;
-    }
     IniFile file(path);
-    if (!file.write(section, key, value)) {
-        std::fprintf(stderr, "trivex: cannot write %s=%s to %s: %s\n", qPrintable(key), qPrintable(value),
-                     qPrintable(path), qPrintable(file.errorString()));
-        return false;
+    if (!QDir().mkpath(folder)) {
+        writeError() = QStringLiteral("the folder %1 cannot be created").arg(folder);
+    } else if (!file.write(section, key, value)) {
+        writeError() = file.errorString();
+    } else {
+        return true;
     }
-    return true;
+    std::fprintf(stderr, "trivex: cannot write %s=%s to %s: %s\n", qPrintable(key), qPrintable(value),
+                 qPrintable(path), qPrintable(writeError()));
+    return false;
 }
 
 } // namespace trivex::settings

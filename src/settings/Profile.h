@@ -31,7 +31,8 @@ QString settingsFile();
 QString ReadINI(const QString& section, const QString& key);
 
 // Stores value under key in section. A failed write is reported on stderr and returns false;
-// callers that cannot do anything about it may ignore the result.
+// lastWriteError() then says why.
 bool WriteINI(const QString& section, const QString& key, const QString& value);
+const QString& lastWriteError();
 
 } // namespace trivex::settings

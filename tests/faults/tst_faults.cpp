@@ -1,0 +1,295 @@
+// Faults the program has to survive: the far end going away, busy and wrong devices, damaged
+// or vanishing settings files, a long burst of commands, and a second instance.
+
+#include "forms/Style.h"
+#include "forms/frmComm.h"
+#include "forms/frmLCD.h"
+#include "forms/frmMain.h"
+#include "support/Bench.h"
+#include "support/Hex.h"
+#include "support/MessageWatcher.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using namespace trivex;
+using forms::frmMain;
+using test::Bench;
+using test::hex;
+using test::MessageWatcher;
+using test::toHex;
+
+namespace {
+
+void click(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_faults : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { forms::applyApplicationStyle(*qApp); }
+    void cleanup();
+
+    void farEndGoesAwayDuringAWait();
+    void farEndGoesAwayBetweenCommands();
+    void deviceThatIsNoSerialPort_data();
+    void deviceThatIsNoSerialPort();
+    void thousandCommandsArriveCompleteAndInOrder();
+    void secondInstanceFindsThePortBusy();
+    void readOnlySettingsFileIsReportedAndKept();
+    void missingSettingsFileIsCreatedAtClose();
+    void damagedSettingsFile_data();
+    void damagedSettingsFile();
+    void largeSettingsFileKeepsAllItHolds();
+    void settingsFileReplacedWhileAWindowIsOpen();
+
+private:
+    frmMain& open();
+    std::unique_ptr<Bench> bench_;
+    std::unique_ptr<frmMain> window_;
+};
+
+frmMain& tst_faults::open() {
+    if (!bench_) {
+        bench_ = std::make_unique<Bench>();
+    }
+    window_ = std::make_unique<frmMain>();
+    return *window_;
+}
+
+void tst_faults::cleanup() {
+    window_.reset();
+    bench_.reset();
+}
+
+void tst_faults::farEndGoesAwayDuringAWait() {
+    frmMain& w = open();
+    QTimer::singleShot(40, this, [this] { bench_->peer.close(); });
+    test::captureStderr([&] { click(w.cmdSelect); }); // the lost port is reported there
+    QCOMPARE(w.statusText(), QStringLiteral("Device Not Found"));
+    QTRY_VERIFY(!w.MSComm1().PortOpen());
+    click(w.cmdInput);
+    QCOMPARE(w.statusText(), QStringLiteral("No Response"));
+    QVERIFY(!w.serialLink().Timer1.isActive());
+}
+
+void tst_faults::farEndGoesAwayBetweenCommands() {
+    frmMain& w = open();
+    w.txtLine1->setText("BEFORE");
+    click(w.cmdSendAscii);
+    QVERIFY(bench_->peer.waitForBytes(7));
+    QString report = test::captureStderr([&] {
+        bench_->peer.close();
+        for (int i = 0; i < 50; ++i) {
+            click(w.cmdShowStartup);
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY(!w.MSComm1().PortOpen());
+    });
+    QCOMPARE(report.count("the port is closed"), 1);
+    QVERIFY2(report.contains(bench_->peer.slavePath()), qPrintable(report));
+    click(w.cmdClearLCD); // still usable: the window changes, nothing is sent
+    QVERIFY(w.txtLine1->text().isEmpty());
+}
+
+void tst_faults::deviceThatIsNoSerialPort_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("plain file") << "file"
+                                << "a plain file, not a serial port";
+    QTest::newRow("directory") << "dir"
+                               << "a directory, not a serial port";
+}
+
+void tst_faults::deviceThatIsNoSerialPort() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    bench_ = std::make_unique<Bench>();
+    const QString device = bench_->path(kind);
+    if (kind == "file") {
+        writeFile(device, "not a tty");
+    } else {
+        QVERIFY(QDir().mkpath(device));
+    }
+    bench_->set("Ports", "COM1", device);
+    const QString report = test::captureStderr([this] { open(); });
+    QVERIFY2(report.contains(device + ": " + reason), qPrintable(report));
+    QVERIFY(!window_->MSComm1().PortOpen());
+    QCOMPARE(window_->statusText(), QStringLiteral("Device Not Selected"));
+    if (kind == "file") {
+        QCOMPARE(readFile(device), QByteArray("not a tty"));
+    }
+}
+
+void tst_faults::thousandCommandsArriveCompleteAndInOrder() {
+    frmMain& w = open();
+    std::string expected;
+    for (int i = 0; i < 1000; ++i) {
+        w.cboRow->setCurrentIndex(i % 2);
+        w.cboColumn->setCurrentIndex(i % 16);
+        click(w.cmdSetCursor);
+        expected += hex("FE 32") + char(i % 2) + char(i % 16);
+    }
+    QVERIFY(bench_->peer.waitForBytes(expected.size(), 10000));
+    QCOMPARE(bench_->peer.received().size(), expected.size());
+    QVERIFY(bench_->peer.received() == expected);
+}
+
+void tst_faults::secondInstanceFindsThePortBusy() {
+    bench_ = std::make_unique<Bench>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TRIVEX_INI", bench_->iniPath());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    QProcess second;
+    for (QProcess* instance : {&first, &second}) {
+        instance->setProcessEnvironment(environment);
+    }
+    first.start(QStringLiteral(TRIVEX_PATH), {});
+    QVERIFY(first.waitForStarted());
+    // The first instance has opened the port once the line runs at its speed.
+    QTRY_COMPARE_WITH_TIMEOUT(bench_->peer.lineSpeed(), speed_t(B9600), 10000);
+    second.start(QStringLiteral(TRIVEX_PATH), {});
+    QVERIFY(second.waitForStarted());
+    QByteArray report;
+    QTRY_VERIFY_WITH_TIMEOUT((report += second.readAllStandardError()).contains("busy"), 10000);
+    QVERIFY2(report.contains(bench_->peer.slavePath().toUtf8()), report);
+    QCOMPARE(second.state(), QProcess::Running); // it runs on, with the port closed
+    for (QProcess* instance : {&second, &first}) {
+        instance->terminate();
+        QVERIFY(instance->waitForFinished(5000));
+    }
+}
+
+void tst_faults::readOnlySettingsFileIsReportedAndKept() {
+    frmMain& w = open();
+    const QByteArray before = readFile(bench_->iniPath());
+    QVERIFY(QFile::setPermissions(bench_->iniPath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    w.mnuComm->trigger();
+    QPointer<forms::frmComm> comm = w.commWindow();
+    comm->cboComm->setCurrentIndex(0);
+    comm->cboBaud->setCurrentIndex(1);
+    click(comm->cmdSetPort);
+    MessageWatcher messages;
+    QString report = test::captureStderr([&] { comm->close(); });
+    QTRY_VERIFY(!comm);
+    QCOMPARE(messages.seen.size(), 1);
+    QCOMPARE(messages.seen[0].icon, QMessageBox::Warning);
+    QVERIFY2(messages.seen[0].text.contains("CommPort, Setting") &&
+                 messages.seen[0].text.contains("read-only"),
+             qPrintable(messages.seen[0].text));
+    QCOMPARE(report.count('\n'), 2);
+    QCOMPARE(readFile(bench_->iniPath()), before);
+}
+
+void tst_faults::missingSettingsFileIsCreatedAtClose() {
+    bench_ = std::make_unique<Bench>();
+    QVERIFY(QFile::remove(bench_->iniPath()));
+    frmMain& w = open();
+    QVERIFY(!w.MSComm1().PortOpen());
+    w.mnuConfig->trigger();
+    QVERIFY(w.configWindow()->opt4800->isChecked());
+    w.configWindow()->close();
+    QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("4800"));
+    w.mnuComm->trigger();
+    w.commWindow()->close();
+    QVERIFY(readFile(bench_->iniPath()).contains("[Settings]"));
+    QCOMPARE(bench_->get("Settings", "CommPort"), QString());
+}
+
+void tst_faults::damagedSettingsFile_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("truncated in a key") << QByteArray("[Settings]\nCommPort=1\nSett");
+    QTest::newRow("truncated in a section") << QByteArray("[Settings]\nCommPort=1\n[LC");
+    QByteArray noise(4096, '\0');
+    QRandomGenerator generator(20261206);
+    for (char& byte : noise) {
+        byte = static_cast<char>(generator.bounded(256));
+    }
+    QTest::newRow("binary") << noise;
+}
+
+void tst_faults::damagedSettingsFile() {
+    QFETCH(QByteArray, content);
+    bench_ = std::make_unique<Bench>();
+    const QString device = bench_->peer.slavePath();
+    writeFile(bench_->iniPath(), content);
+    frmMain& w = open();
+    QCOMPARE(w.statusText(), QStringLiteral("Device Not Selected"));
+    // What the windows write at close reads back, whatever the file held before.
+    bench_->set("Ports", "COM1", device);
+    w.mnuComm->trigger();
+    w.commWindow()->cboComm->setCurrentIndex(0);
+    w.commWindow()->cboBaud->setCurrentIndex(0);
+    click(w.commWindow()->cmdSetPort);
+    QVERIFY(w.MSComm1().PortOpen());
+    w.commWindow()->close();
+    w.mnuConfig->trigger();
+    w.configWindow()->cboUID->setEditText("117");
+    w.configWindow()->close();
+    QCOMPARE(bench_->get("Settings", "CommPort"), QStringLiteral("1"));
+    QCOMPARE(bench_->get("Settings", "Setting"), QStringLiteral("9600,n,8,1"));
+    QCOMPARE(bench_->get("LCD", "UID"), QStringLiteral("117"));
+    QCOMPARE(bench_->get("Ports", "COM1"), device);
+}
+
+void tst_faults::largeSettingsFileKeepsAllItHolds() {
+    bench_ = std::make_unique<Bench>();
+    QByteArray content = readFile(bench_->iniPath());
+    for (int i = 0; content.size() < 1024 * 1024; ++i) {
+        content += QStringLiteral("[Bench%1]\nnote=%2\n").arg(i).arg(QString(40, 'n')).toUtf8();
+    }
+    content += "[Last]\nmarker=kept\n";
+    writeFile(bench_->iniPath(), content);
+    frmMain& w = open();
+    QVERIFY(w.MSComm1().PortOpen());
+    w.mnuConfig->trigger();
+    w.configWindow()->txtSU1->setText("BIG FILE");
+    w.configWindow()->close();
+    QCOMPARE(bench_->get("LCD", "Line1"), QStringLiteral("BIG FILE"));
+    QCOMPARE(bench_->get("Last", "marker"), QStringLiteral("kept"));
+    QCOMPARE(bench_->get("Bench7", "note"), QString(40, 'n'));
+    QVERIFY(readFile(bench_->iniPath()).size() >= 1024 * 1024);
+}
+
+void tst_faults::settingsFileReplacedWhileAWindowIsOpen() {
+    frmMain& w = open();
+    w.mnuConfig->trigger();
+    w.configWindow()->cboUID->setEditText("123");
+    const QString replacement = bench_->path("other.ini");
+    writeFile(replacement, "[LCD]\nUID=999\nBaud=9600\n[Other]\nkeep=1\n");
+    QVERIFY(QFile::remove(bench_->iniPath()));
+    QVERIFY(QFile::rename(replacement, bench_->iniPath()));
+    w.configWindow()->close();
+    QCOMPARE(bench_->get("LCD", "UID"), QStringLiteral("123"));
+    QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("4800"));
+    QCOMPARE(bench_->get("Other", "keep"), QStringLiteral("1"));
+}
+
+QTEST_MAIN(tst_faults)
+#include "tst_faults.moc"
