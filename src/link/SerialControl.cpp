@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,6 +147,14 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
         break;
     }
     if (lost_ || !port_.isOpen()) {
+        return;
+    }
+    // Qt reports a full output buffer (EAGAIN) as the same resource error as a device that went
+    // away. The bytes stay queued and go out once the driver takes more; only a hung-up or
+    // failed device ends the port.
+    pollfd device{static_cast<int>(port_.handle()), POLLIN | POLLOUT, 0};
+    if (::poll(&device, 1, 0) >= 0 && !(device.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        port_.clearError();
         return;
     }
     // A device that went away makes Qt report the same error over and over from its read

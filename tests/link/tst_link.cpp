@@ -48,6 +48,7 @@ private slots:
     void receiveEventWaitsForTheThreshold();
     void strayByteSitsInFrontOfTheNextReply();
     void manyCommandsArriveCompleteAndInOrder();
+    void burstBeyondTheDriverBufferWaitsForTheLine();
     void farEndGoingAwayClosesThePort();
 
     void waitCountsItsTicksFromZero();
@@ -233,6 +234,23 @@ void tst_link::manyCommandsArriveCompleteAndInOrder() {
     QVERIFY(peer_->waitForBytes(expected.size(), 10000));
     QCOMPARE(peer_->received().size(), expected.size());
     QVERIFY(peer_->received() == expected);
+}
+
+void tst_link::burstBeyondTheDriverBufferWaitsForTheLine() {
+    peer_->setReading(false);
+    std::string expected;
+    for (int i = 0; i < 4000; ++i) {
+        vars_->strCommand =
+            hex("0D") + std::string(15, char('A' + i % 26)) + hex("0C") + std::string(16, 'z');
+        link_->SendCommand();
+        expected += vars_->strCommand;
+    }
+    QCoreApplication::processEvents();
+    QVERIFY2(link_->MSComm1.PortOpen(), qPrintable(link_->MSComm1.lastError()));
+    peer_->setReading(true);
+    QVERIFY(peer_->waitForBytes(expected.size(), 10000));
+    QVERIFY(peer_->received() == expected);
+    QVERIFY(link_->MSComm1.PortOpen());
 }
 
 void tst_link::farEndGoingAwayClosesThePort() {

@@ -30,6 +30,13 @@ public:
 
     void send(const std::string& bytes);
 
+    // A peer that stops reading lets the driver's buffer fill up, as a slow line does.
+    void setReading(bool reading) {
+        if (notifier_) {
+            notifier_->setEnabled(reading);
+        }
+    }
+
     // Whenever the bytes received end with trigger, answer reply after delayMs.
     void answer(const std::string& trigger, const std::string& reply, int delayMs = 1);
     void clearAnswers() { answers_.clear(); }
