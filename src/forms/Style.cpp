@@ -60,10 +60,10 @@ QFont inputStateFont() {
     return font(kTahomaLike, kLargePixels, true);
 }
 
-QIcon applicationIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+QImage applicationIconImage() {
+    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     // Module board and bezel.
     painter.fillRect(QRect(1, 5, 30, 22), QColor(20, 90, 40));
@@ -80,7 +80,12 @@ QIcon applicationIcon() {
     }
     // Connector pins.
     painter.fillRect(QRect(8, 3, 16, 2), QColor(200, 170, 60));
-    return QIcon(pixmap);
+    painter.end();
+    return image;
+}
+
+QIcon applicationIcon() {
+    return QIcon(QPixmap::fromImage(applicationIconImage()));
 }
 
 void applyApplicationStyle(QApplication& app) {

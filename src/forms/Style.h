@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QImage>
 #include <QSize>
 
 class QWidget;
@@ -23,6 +24,7 @@ inline const QColor kGreen{0, 255, 0};
 inline const QColor kRed{255, 0, 0};
 
 // The program's 32 x 32 icon: a small two-line LCD.
+QImage applicationIconImage();
 QIcon applicationIcon();
 
 // Style, font and palette for the whole program, set once before any window exists.
