@@ -8,6 +8,7 @@
 #include "sim/runtime/PtyBus.h"
 #include "support/Bench.h"
 #include "support/MessageWatcher.h"
+#include "support/Script.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -41,8 +42,7 @@ private slots:
     void initTestCase() { forms::applyApplicationStyle(*qApp); }
     void cleanup();
 
-    void selectInputAndRelease();
-    void panelDrivesTheVirtualDisplay();
+    void windowDrivesTheVirtualModule();
     void wrongLineSpeedMakesTheSelectFail();
     void reprogrammedModuleShowsItsGlyphAndAnswersAtItsNewAddress();
     void theSimulatorProgramAnswersAndReports();
@@ -79,8 +79,9 @@ void tst_e2e::cleanup() {
     bench_.reset();
 }
 
-void tst_e2e::selectInputAndRelease() {
+void tst_e2e::windowDrivesTheVirtualModule() {
     frmMain& w = start({sim::ModuleSettings{}});
+    const sim::Lcd& lcd = module().display;
     click(w.cmdSelect);
     QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
     QVERIFY(module().selected);
@@ -89,38 +90,21 @@ void tst_e2e::selectInputAndRelease() {
     module().inputHigh = true;
     click(w.cmdInput);
     QCOMPARE(w.Label4->text(), QStringLiteral("HIGH"));
+    test::act(&w, "text txtLine1=TRIVEX; text txtLine2=bench 3; click cmdSendAscii");
+    QTRY_COMPARE(lcd.lineText(0) + lcd.lineText(1), padded("TRIVEX") + padded("bench 3"));
+    test::act(&w, "index cboRow=1; click cmdClrRow; click optBLOFF; click optBC; click cmdOnOutput");
+    QTRY_VERIFY(module().outputOn);
+    QCOMPARE(lcd.lineText(1), padded(""));
+    QCOMPARE(lcd.backlight, sim::Backlight::Off);
+    QCOMPARE(lcd.cursorStyle, sim::CursorStyle::Blinking);
+    test::act(&w, "click cmdInitGraph; index cboGraph=80; click cmdLtoR");
+    QTRY_COMPARE(lcd.lineText(1).size(), std::string("\u2588").size() * 16);
     click(w.cmdDeselect);
     QCOMPARE(w.statusText(), QStringLiteral("Device Disconnected"));
     QTRY_VERIFY(!module().selected);
     w.cboAddr->setCurrentText("102");
     click(w.cmdSelect);
     QCOMPARE(w.statusText(), QStringLiteral("Device Not Found"));
-}
-
-void tst_e2e::panelDrivesTheVirtualDisplay() {
-    frmMain& w = start({sim::ModuleSettings{}});
-    const sim::Lcd& lcd = module().display;
-    click(w.cmdSelect);
-    w.txtLine1->setText("TRIVEX");
-    w.txtLine2->setText("bench 3");
-    click(w.cmdSendAscii);
-    QTRY_COMPARE(lcd.lineText(0), padded("TRIVEX"));
-    QCOMPARE(lcd.lineText(1), padded("bench 3"));
-    w.cboRow->setCurrentIndex(1);
-    click(w.cmdClrRow);
-    QTRY_COMPARE(lcd.lineText(1), padded(""));
-    click(w.optBLOFF);
-    QTRY_COMPARE(lcd.backlight, sim::Backlight::Off);
-    click(w.optBC);
-    QTRY_COMPARE(lcd.cursorStyle, sim::CursorStyle::Blinking);
-    click(w.cmdOnOutput);
-    QTRY_VERIFY(module().outputOn);
-    click(w.cmdInitGraph);
-    w.cboGraph->setCurrentIndex(80);
-    click(w.cmdLtoR);
-    QTRY_COMPARE(lcd.lineText(1).size(), std::string("\u2588").size() * 16);
-    click(w.cmdClearLCD);
-    QTRY_COMPARE(lcd.lineText(0), padded(""));
 }
 
 void tst_e2e::wrongLineSpeedMakesTheSelectFail() {

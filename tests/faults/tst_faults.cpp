@@ -17,7 +17,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -57,15 +56,9 @@ private slots:
 
     void farEndGoesAwayDuringAWait();
     void farEndGoesAwayBetweenCommands();
-    void deviceThatIsNoSerialPort_data();
-    void deviceThatIsNoSerialPort();
     void thousandCommandsArriveCompleteAndInOrder();
     void secondInstanceFindsThePortBusy();
     void readOnlySettingsFileIsReportedAndKept();
-    void missingSettingsFileIsCreatedAtClose();
-    void damagedSettingsFile_data();
-    void damagedSettingsFile();
-    void largeSettingsFileKeepsAllItHolds();
     void settingsFileReplacedWhileAWindowIsOpen();
 
 private:
@@ -115,35 +108,6 @@ void tst_faults::farEndGoesAwayBetweenCommands() {
     QVERIFY2(report.contains(bench_->peer.slavePath()), qPrintable(report));
     click(w.cmdClearLCD); // still usable: the window changes, nothing is sent
     QVERIFY(w.txtLine1->text().isEmpty());
-}
-
-void tst_faults::deviceThatIsNoSerialPort_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("plain file") << "file"
-                                << "a plain file, not a serial port";
-    QTest::newRow("directory") << "dir"
-                               << "a directory, not a serial port";
-}
-
-void tst_faults::deviceThatIsNoSerialPort() {
-    QFETCH(QString, kind);
-    QFETCH(QString, reason);
-    bench_ = std::make_unique<Bench>();
-    const QString device = bench_->path(kind);
-    if (kind == "file") {
-        writeFile(device, "not a tty");
-    } else {
-        QVERIFY(QDir().mkpath(device));
-    }
-    bench_->set("Ports", "COM1", device);
-    const QString report = test::captureStderr([this] { open(); });
-    QVERIFY2(report.contains(device + ": " + reason), qPrintable(report));
-    QVERIFY(!window_->MSComm1().PortOpen());
-    QCOMPARE(window_->statusText(), QStringLiteral("Device Not Selected"));
-    if (kind == "file") {
-        QCOMPARE(readFile(device), QByteArray("not a tty"));
-    }
 }
 
 void tst_faults::thousandCommandsArriveCompleteAndInOrder() {
@@ -205,76 +169,6 @@ void tst_faults::readOnlySettingsFileIsReportedAndKept() {
              qPrintable(messages.seen[0].text));
     QCOMPARE(report.count('\n'), 2);
     QCOMPARE(readFile(bench_->iniPath()), before);
-}
-
-void tst_faults::missingSettingsFileIsCreatedAtClose() {
-    bench_ = std::make_unique<Bench>();
-    QVERIFY(QFile::remove(bench_->iniPath()));
-    frmMain& w = open();
-    QVERIFY(!w.MSComm1().PortOpen());
-    w.mnuConfig->trigger();
-    QVERIFY(w.configWindow()->opt4800->isChecked());
-    w.configWindow()->close();
-    QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("4800"));
-    w.mnuComm->trigger();
-    w.commWindow()->close();
-    QVERIFY(readFile(bench_->iniPath()).contains("[Settings]"));
-    QCOMPARE(bench_->get("Settings", "CommPort"), QString());
-}
-
-void tst_faults::damagedSettingsFile_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("truncated in a key") << QByteArray("[Settings]\nCommPort=1\nSett");
-    QTest::newRow("truncated in a section") << QByteArray("[Settings]\nCommPort=1\n[LC");
-    QByteArray noise(4096, '\0');
-    QRandomGenerator generator(20261206);
-    for (char& byte : noise) {
-        byte = static_cast<char>(generator.bounded(256));
-    }
-    QTest::newRow("binary") << noise;
-}
-
-void tst_faults::damagedSettingsFile() {
-    QFETCH(QByteArray, content);
-    bench_ = std::make_unique<Bench>();
-    const QString device = bench_->peer.slavePath();
-    writeFile(bench_->iniPath(), content);
-    frmMain& w = open();
-    QCOMPARE(w.statusText(), QStringLiteral("Device Not Selected"));
-    // What the windows write at close reads back, whatever the file held before.
-    bench_->set("Ports", "COM1", device);
-    w.mnuComm->trigger();
-    w.commWindow()->cboComm->setCurrentIndex(0);
-    w.commWindow()->cboBaud->setCurrentIndex(0);
-    click(w.commWindow()->cmdSetPort);
-    QVERIFY(w.MSComm1().PortOpen());
-    w.commWindow()->close();
-    w.mnuConfig->trigger();
-    w.configWindow()->cboUID->setEditText("117");
-    w.configWindow()->close();
-    QCOMPARE(bench_->get("Settings", "CommPort"), QStringLiteral("1"));
-    QCOMPARE(bench_->get("Settings", "Setting"), QStringLiteral("9600,n,8,1"));
-    QCOMPARE(bench_->get("LCD", "UID"), QStringLiteral("117"));
-    QCOMPARE(bench_->get("Ports", "COM1"), device);
-}
-
-void tst_faults::largeSettingsFileKeepsAllItHolds() {
-    bench_ = std::make_unique<Bench>();
-    QByteArray content = readFile(bench_->iniPath());
-    for (int i = 0; content.size() < 1024 * 1024; ++i) {
-        content += QStringLiteral("[Bench%1]\nnote=%2\n").arg(i).arg(QString(40, 'n')).toUtf8();
-    }
-    content += "[Last]\nmarker=kept\n";
-    writeFile(bench_->iniPath(), content);
-    frmMain& w = open();
-    QVERIFY(w.MSComm1().PortOpen());
-    w.mnuConfig->trigger();
-    w.configWindow()->txtSU1->setText("BIG FILE");
-    w.configWindow()->close();
-    QCOMPARE(bench_->get("LCD", "Line1"), QStringLiteral("BIG FILE"));
-    QCOMPARE(bench_->get("Last", "marker"), QStringLiteral("kept"));
-    QCOMPARE(bench_->get("Bench7", "note"), QString(40, 'n'));
-    QVERIFY(readFile(bench_->iniPath()).size() >= 1024 * 1024);
 }
 
 void tst_faults::settingsFileReplacedWhileAWindowIsOpen() {

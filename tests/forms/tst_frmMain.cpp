@@ -32,17 +32,12 @@ private slots:
     void startUpLeavesTheWindowReady();
     void startUpWithAPortThatDoesNotOpen_data();
     void startUpWithAPortThatDoesNotOpen();
-    void selectOutcomes_data();
-    void selectOutcomes();
+    void exchangesShowTheirOutcome_data();
+    void exchangesShowTheirOutcome();
     void badAddressTextSendsNothing_data();
     void badAddressTextSendsNothing();
-    void releaseOutcomes_data();
-    void releaseOutcomes();
-    void inputStatusShowsTheLevel_data();
-    void inputStatusShowsTheLevel();
     void exchangeStartedDuringAWaitRunsFirst();
     void menusOpenOneWindowEach();
-    void farEndClosingWhileRunning();
 
 private:
     frmMain& open(const QString& commPort = "1", const QString& setting = "9600,n,8,1");
@@ -92,45 +87,23 @@ void tst_frmMain::startUpLeavesTheWindowReady() {
 void tst_frmMain::startUpWithAPortThatDoesNotOpen_data() {
     QTest::addColumn<QString>("commPort");
     QTest::addColumn<QString>("setting");
-    QTest::addColumn<QString>("mapping"); // what COM1 stands for; "busy": the pty, held elsewhere
     QTest::addColumn<QString>("reason");
     QTest::newRow("no settings file values") << ""
-                                             << ""
                                              << ""
                                              << "CommPort \"\"";
     QTest::newRow("port number is text") << "abc"
                                          << "9600,n,8,1"
-                                         << ""
                                          << "CommPort \"abc\"";
-    QTest::newRow("device not present") << "1"
-                                        << "9600,n,8,1"
-                                        << "/dev/trivex-absent"
-                                        << "/dev/trivex-absent: not present";
     QTest::newRow("line settings refused") << "1"
                                            << "9600 baud"
-                                           << ""
                                            << "\"9600 baud\"";
-    QTest::newRow("port busy") << "1"
-                               << "9600,n,8,1"
-                               << "busy"
-                               << "busy";
 }
 
 void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
     QFETCH(QString, commPort);
     QFETCH(QString, setting);
-    QFETCH(QString, mapping);
     QFETCH(QString, reason);
     bench_ = std::make_unique<Bench>(commPort, setting);
-    link::SerialControl holder;
-    if (mapping == "busy") {
-        holder.setDeviceResolver([this](int) { return bench_->peer.slavePath(); });
-        holder.setCommPort(1);
-        holder.setSettings("9600,n,8,1");
-        QVERIFY(holder.setPortOpen(true));
-    } else if (!mapping.isEmpty()) {
-        bench_->set("Ports", "COM1", mapping);
-    }
     const QString stderrText = test::captureStderr([this] { window_ = std::make_unique<frmMain>(); });
     frmMain& w = *window_;
     QCOMPARE(stderrText.count('\n'), 1);
@@ -143,39 +116,70 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
     QCOMPARE(bench_->peer.received(), std::string());
 }
 
-void tst_frmMain::selectOutcomes_data() {
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QByteArray>("reply");
+void tst_frmMain::exchangesShowTheirOutcome_data() {
+    // Steps "select", "select(ADDRESS TEXT)", "input" or "release", each with what the module
+    // answers ("=HEX", nothing for silence) and after how many milliseconds ("@MS").
+    QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("status");
-    QTest::addColumn<bool>("selected");
-    auto row = [](const char* name, const char* address, const char* reply, const char* status,
-                  bool selected) {
-        QTest::newRow(name) << address << QByteArray::fromStdString(hex(reply)) << status << selected;
-    };
-    row("answered", "101", "EE 65", "UID 101 Connected", true);
-    row("answered by another address", "101", "EE 64", "Device Not Found", false);
-    row("no answer", "101", "", "Device Not Found", false);
-    row("address text repeated as shown", "0102", "EE 66", "UID 0102 Connected", true);
-    row("configuration address", "100", "EE 64", "UID 100 Connected", true);
+    QTest::addColumn<bool>("selected"); // "Send Start Frame" and "LCD Settings" disabled
+    QTest::addColumn<QString>("label");
+    auto row = [](const char* name, const char* steps, const char* status, bool selected,
+                  const char* label = "") { QTest::newRow(name) << steps << status << selected << label; };
+    row("select answered", "select=EE 65", "UID 101 Connected", true);
+    row("select answered late inside the window", "select@90=EE 65", "UID 101 Connected", true);
+    row("select answered by another address", "select=EE 64", "Device Not Found", false);
+    row("select unanswered", "select=", "Device Not Found", false);
+    row("stray byte in front of the answer", "select=00 EE 65", "Device Not Found", false);
+    row("address text repeated as shown", "select(0102)=EE 66", "UID 0102 Connected", true);
+    row("configuration address", "select(100)=EE 64", "UID 100 Connected", true);
+    row("stop frame with nothing selected", "release=", "No Response", false);
+    row("stop frame after a select, module silent", "select=EE 65; release=", "Device Disconnected", false);
+    row("late acknowledge seen only by the stop frame", "select@200=EE 65; release=", "Device Disconnected",
+        false);
+    row("stop after an answered input query", "select=EE 65; input=EE 65 08; release=", "Device Disconnected",
+        false, "HIGH");
+    row("stop after an unanswered input query", "select=EE 65; input=; release=", "No Response", true);
+    row("input LOW", "select=EE 65; input=EE 65 00", "UID 101 Connected", true, "LOW");
+    row("input status without a meaning", "select=EE 65; input=EE 65 00; input=EE 65 04", "UID 101 Connected",
+        true, "LOW");
+    row("input answered by another module", "select=EE 65; input=EE 64 08", "No Response", true);
+    row("input answered with the acknowledge only", "select=EE 65; input=EE 65", "No Response", true);
 }
 
-void tst_frmMain::selectOutcomes() {
-    QFETCH(QString, address);
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, status);
-    QFETCH(bool, selected);
+void tst_frmMain::exchangesShowTheirOutcome() {
+    QFETCH(QString, steps);
     frmMain& w = open();
-    w.cboAddr->setEditText(address);
-    if (!reply.isEmpty()) {
-        bench_->peer.answer(protocol::Bytes("\xEF") + char(reply.at(1)), reply.toStdString());
+    std::string frames;
+    for (const QString& step : steps.split(';')) {
+        const QString action = step.section('=', 0, 0).trimmed().section('@', 0, 0);
+        const int delay = step.section('=', 0, 0).section('@', 1).toInt();
+        const std::string reply = hex(qPrintable(step.section('=', 1)));
+        QPushButton* button = action == "input"     ? w.cmdInput
+                              : action == "release" ? w.cmdDeselect
+                                                    : w.cmdSelect;
+        if (button == w.cmdSelect) {
+            w.cboAddr->setEditText(action.contains('(') ? action.section('(', 1).chopped(1) : "101");
+        }
+        const std::string frame = button == w.cmdInput ? hex("FE 0E")
+                                  : button == w.cmdDeselect
+                                      ? hex("EA")
+                                      : hex("EF") + char(w.cboAddr->currentText().toInt());
+        bench_->peer.clearAnswers();
+        if (!reply.empty()) {
+            bench_->peer.answer(frame, reply, delay ? delay : 1);
+        }
+        click(button);
+        frames += frame;
     }
-    click(w.cmdSelect);
-    QCOMPARE(w.statusText(), status);
-    QCOMPARE(w.cmdSelect->isEnabled(), !selected);
-    QVERIFY(w.cmdDeselect->isEnabled());
-    QCOMPARE(w.mnuConfig->isEnabled(), !selected);
-    QCOMPARE(bench_->peer.received().size(), std::size_t(2));
+    QTEST(w.statusText(), "status");
+    QTEST(!w.cmdSelect->isEnabled(), "selected");
+    QCOMPARE(w.mnuConfig->isEnabled(), w.cmdSelect->isEnabled());
+    QCOMPARE(w.cmdDeselect->isEnabled(), w.statusText() != "Device Disconnected");
+    QTEST(w.Label4->text(), "label");
+    QCOMPARE(w.MSComm1().RThreshold(), 2);
     QCOMPARE(w.cboAddr->count(), 33);
+    QVERIFY(bench_->peer.waitForBytes(frames.size()));
+    QCOMPARE(toHex(bench_->peer.received()), toHex(frames));
 }
 
 void tst_frmMain::badAddressTextSendsNothing_data() {
@@ -196,75 +200,6 @@ void tst_frmMain::badAddressTextSendsNothing() {
     QCOMPARE(w.cboAddr->count(), 33);
     QTest::qWait(20); // nothing may arrive; a select would have been on the wire at once
     QCOMPARE(bench_->peer.received(), std::string());
-}
-
-void tst_frmMain::releaseOutcomes_data() {
-    QTest::addColumn<bool>("select");
-    QTest::addColumn<bool>("unansweredQuery");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<bool>("released");
-    QTest::newRow("not selected since start") << false << false << "No Response" << false;
-    QTest::newRow("after a select, module silent") << true << false << "Device Disconnected" << true;
-    QTest::newRow("after an unanswered input query") << true << true << "No Response" << false;
-}
-
-void tst_frmMain::releaseOutcomes() {
-    QFETCH(bool, select);
-    QFETCH(bool, unansweredQuery);
-    QFETCH(QString, status);
-    QFETCH(bool, released);
-    frmMain& w = open();
-    if (select) {
-        bench_->peer.answer(hex("EF 65"), hex("EE 65"));
-        click(w.cmdSelect);
-        QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
-    }
-    if (unansweredQuery) {
-        click(w.cmdInput);
-    }
-    bench_->peer.clearReceived();
-    click(w.cmdDeselect);
-    QCOMPARE(toHex(bench_->peer.received()), toHex(hex("EA")));
-    QCOMPARE(w.statusText(), status);
-    if (released) {
-        QVERIFY(w.cmdSelect->isEnabled() && !w.cmdDeselect->isEnabled() && w.mnuConfig->isEnabled());
-    } else {
-        QCOMPARE(w.cmdSelect->isEnabled(), !select);
-        QVERIFY(w.cmdDeselect->isEnabled());
-    }
-}
-
-void tst_frmMain::inputStatusShowsTheLevel_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("status");
-    auto row = [](const char* name, const char* reply, const char* label, const char* status) {
-        QTest::newRow(name) << QByteArray::fromStdString(hex(reply)) << label << status;
-    };
-    row("HIGH", "EE 65 08", "HIGH", "UID 101 Connected");
-    row("LOW", "EE 65 00", "LOW", "UID 101 Connected");
-    row("status without a meaning", "EE 65 04", "LOW", "UID 101 Connected");
-    row("no answer", "", "LOW", "No Response");
-}
-
-void tst_frmMain::inputStatusShowsTheLevel() {
-    QFETCH(QByteArray, reply);
-    QFETCH(QString, label);
-    QFETCH(QString, status);
-    frmMain& w = open();
-    bench_->peer.answer(hex("EF 65"), hex("EE 65"));
-    click(w.cmdSelect);
-    bench_->peer.answer(hex("FE 0E"), hex("EE 65 00"));
-    click(w.cmdInput);
-    QCOMPARE(w.Label4->text(), QStringLiteral("LOW"));
-    bench_->peer.clearAnswers();
-    if (!reply.isEmpty()) {
-        bench_->peer.answer(hex("FE 0E"), reply.toStdString());
-    }
-    click(w.cmdInput);
-    QCOMPARE(w.Label4->text(), label);
-    QCOMPARE(w.statusText(), status);
-    QCOMPARE(w.MSComm1().RThreshold(), 2);
 }
 
 void tst_frmMain::exchangeStartedDuringAWaitRunsFirst() {
@@ -301,16 +236,6 @@ void tst_frmMain::menusOpenOneWindowEach() {
     QVERIFY(!w.mnuConfig->isEnabled());
     w.mnuConfig_Click();
     QVERIFY(!w.configWindow());
-}
-
-void tst_frmMain::farEndClosingWhileRunning() {
-    frmMain& w = open();
-    bench_->peer.close();
-    click(w.cmdSelect);
-    QCOMPARE(w.statusText(), QStringLiteral("Device Not Found"));
-    QTRY_VERIFY(!w.MSComm1().PortOpen());
-    click(w.cmdSelect);
-    QCOMPARE(w.statusText(), QStringLiteral("Device Not Found"));
 }
 
 QTEST_MAIN(tst_frmMain)

@@ -7,6 +7,7 @@
 #include "support/Bench.h"
 #include "support/CaptionFit.h"
 #include "support/Hex.h"
+#include "support/Script.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,9 +27,6 @@ using forms::frmMain;
 using test::Bench;
 using test::hex;
 using test::toHex;
-
-using Action = std::function<void(frmMain&)>;
-Q_DECLARE_METATYPE(Action)
 
 namespace {
 
@@ -84,145 +82,64 @@ void tst_panel::cleanup() {
 }
 
 void tst_panel::controlsPutTheirCommandOnTheWire_data() {
-    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("script");
     QTest::addColumn<QByteArray>("expected");
-    auto row = [](const char* name, Action action, const char* bytes) {
-        QTest::newRow(name) << action << toHex(hex(bytes));
+    QTest::addColumn<QString>("list"); // name=text a list shows afterwards
+    auto row = [](const char* name, const char* script, const char* bytes, const char* list = "") {
+        QTest::newRow(name) << script << toHex(hex(bytes)) << list;
     };
     // Text and clearing.
-    row(
-        "Send Text, line 1 only",
-        [](frmMain& w) {
-            w.txtLine1->setText("HELLO");
-            click(w.cmdSendAscii);
-        },
-        "0D 48 45 4C 4C 4F");
-    row(
-        "Send Text, both lines",
-        [](frmMain& w) {
-            w.txtLine1->setText("AB");
-            w.txtLine2->setText("CD");
-            click(w.cmdSendAscii);
-        },
+    row("Send Text, line 1 only", "text txtLine1=HELLO; click cmdSendAscii", "0D 48 45 4C 4C 4F");
+    row("Send Text, both lines", "text txtLine1=AB; text txtLine2=CD; click cmdSendAscii",
         "0D 41 42 0C 43 44");
-    row(
-        "Send Text, Latin-1 letter",
-        [](frmMain& w) {
-            w.txtLine2->setText(QStringLiteral("\u00E9"));
-            click(w.cmdSendAscii);
-        },
-        "0D 0C E9");
-    row(
-        "Send Text, both empty", [](frmMain& w) { click(w.cmdSendAscii); }, "");
-    row(
-        "Clear Display", [](frmMain& w) { click(w.cmdClearLCD); }, "0D");
+    row("Send Text, Latin-1 letter", "text txtLine2=\u00E9; click cmdSendAscii", "0D 0C E9");
+    row("Send Text, both empty", "click cmdSendAscii", "");
+    row("Clear Display", "click cmdClearLCD", "0D");
     // Cursor.
-    row(
-        "Underline Cursor", [](frmMain& w) { click(w.optUC); }, "FE 01");
-    row(
-        "Blinking Cursor", [](frmMain& w) { click(w.optBC); }, "FE 02");
-    row(
-        "Hide Cursor", [](frmMain& w) { click(w.optHC); }, "FE 03");
-    row(
-        "SET Cursor Position right after start", [](frmMain& w) { click(w.cmdSetCursor); }, "FE 32 00 00");
-    row(
-        "SET Cursor Position row 1 column 15",
-        [](frmMain& w) {
-            w.cboRow->setCurrentIndex(1);
-            w.cboColumn->setCurrentIndex(15);
-            click(w.cmdSetCursor);
-        },
+    row("Underline Cursor", "click optUC", "FE 01");
+    row("Blinking Cursor", "click optBC", "FE 02");
+    row("Hide Cursor", "click optHC", "FE 03");
+    row("SET Cursor Position right after start", "click cmdSetCursor", "FE 32 00 00");
+    row("SET Cursor Position row 1 column 15", "index cboRow=1; index cboColumn=15; click cmdSetCursor",
         "FE 32 01 0F");
-    row(
-        "Clear Row 1",
-        [](frmMain& w) {
-            w.cboRow->setCurrentIndex(1);
-            click(w.cmdClrRow);
-        },
-        "FE 2D 01");
-    row(
-        "Clear Column 0", [](frmMain& w) { click(w.cmdClrColumn); }, "FE 2E 00");
-    row(
-        "typed row naming an entry",
-        [](frmMain& w) {
-            w.cboRow->setEditText(" 1");
-            click(w.cmdClrRow);
-        },
-        "FE 2D 01");
-    row(
-        "typed row naming no entry sends nothing",
-        [](frmMain& w) {
-            w.cboRow->setEditText("7");
-            click(w.cmdClrRow);
-            QCOMPARE(w.cboRow->currentText(), QStringLiteral("0"));
-        },
-        "");
-    row(
-        "typed column naming no entry sends nothing",
-        [](frmMain& w) {
-            w.cboColumn->setEditText("x");
-            click(w.cmdSetCursor);
-        },
-        "");
+    row("Clear Row 1", "index cboRow=1; click cmdClrRow", "FE 2D 01");
+    row("Clear Column 0", "click cmdClrColumn", "FE 2E 00");
+    row("typed row naming an entry", "text cboRow= 1; click cmdClrRow", "FE 2D 01", "cboRow=1");
+    row("typed row naming no entry sends nothing", "text cboRow=7; click cmdClrRow", "", "cboRow=0");
+    row("typed column naming no entry", "text cboColumn=x; click cmdSetCursor", "", "cboColumn=0");
     // Backlight.
-    row(
-        "Backlight ON", [](frmMain& w) { click(w.optBLON); }, "FE 06");
-    row(
-        "Backlight OFF", [](frmMain& w) { click(w.optBLOFF); }, "FE 07");
-    row(
-        "Blink", [](frmMain& w) { click(w.optBlink); }, "FE 0B");
+    row("Backlight ON", "click optBLON", "FE 06");
+    row("Backlight OFF", "click optBLOFF", "FE 07");
+    row("Blink", "click optBlink", "FE 0B");
     // Graphs.
-    row(
-        "Init Graph", [](frmMain& w) { click(w.cmdInitGraph); }, "FE 04");
-    row(
-        "left to right after Init Graph, list as at start",
-        [](frmMain& w) {
-            click(w.cmdInitGraph);
-            click(w.cmdLtoR);
-        },
-        "FE 04 FE 2B 01");
-    row(
-        "right to left, length 80",
-        [](frmMain& w) {
-            click(w.cmdInitGraph);
-            w.cboGraph->setCurrentIndex(80);
-            click(w.cmdRToL);
-        },
-        "FE 04 FE 2C 50");
-    row(
-        "graph length typed past the list sends nothing",
-        [](frmMain& w) {
-            click(w.cmdInitGraph);
-            w.cboGraph->setEditText("81");
-            click(w.cmdLtoR);
-            QCOMPARE(w.cboGraph->currentText(), QStringLiteral("1"));
-        },
-        "FE 04");
+    row("Init Graph", "click cmdInitGraph", "FE 04");
+    row("left to right, list as at start", "click cmdInitGraph; click cmdLtoR", "FE 04 FE 2B 01");
+    row("right to left, length 80", "click cmdInitGraph; index cboGraph=80; click cmdRToL", "FE 04 FE 2C 50");
+    row("graph length past the list", "click cmdInitGraph; text cboGraph=81; click cmdLtoR", "FE 04",
+        "cboGraph=1");
     // Custom characters, default screen, output.
-    row(
-        "CHAR 1", [](frmMain& w) { click(w.cmdChar[0]); }, "00");
-    row(
-        "CHAR 3", [](frmMain& w) { click(w.cmdChar[2]); }, "02");
-    row(
-        "CHAR 8", [](frmMain& w) { click(w.cmdChar[7]); }, "07");
-    row(
-        "Show Default Screen", [](frmMain& w) { click(w.cmdShowStartup); }, "FE 14");
-    row(
-        "Turn On Output", [](frmMain& w) { click(w.cmdOnOutput); }, "FE 0C");
-    row(
-        "Turn Off Output", [](frmMain& w) { click(w.cmdOffOutput); }, "FE 0D");
+    row("CHAR 1", "click cmdChar(0)", "00");
+    row("CHAR 3", "click cmdChar(2)", "02");
+    row("CHAR 8", "click cmdChar(7)", "07");
+    row("Show Default Screen", "click cmdShowStartup", "FE 14");
+    row("Turn On Output", "click cmdOnOutput", "FE 0C");
+    row("Turn Off Output", "click cmdOffOutput", "FE 0D");
 }
 
 void tst_panel::controlsPutTheirCommandOnTheWire() {
-    QFETCH(Action, action);
+    QFETCH(QString, script);
     QFETCH(QByteArray, expected);
-    action(window());
+    QFETCH(QString, list);
+    test::act(&window(), script);
     // A trailing marker byte proves that nothing else came before it.
     window().variables().strCommand = hex("EA");
     window().serialLink().SendCommand();
     QVERIFY(bench_->peer.waitForBytes(std::size_t(expected.count(' ') + (expected.isEmpty() ? 1 : 2))));
-    QByteArray received = toHex(bench_->peer.received());
-    QCOMPARE(received, expected.isEmpty() ? QByteArray("EA") : expected + " EA");
+    QCOMPARE(toHex(bench_->peer.received()), expected.isEmpty() ? QByteArray("EA") : expected + " EA");
+    if (!list.isEmpty()) {
+        QCOMPARE(window().findChild<QComboBox*>(list.section('=', 0, 0))->currentText(),
+                 list.section('=', 1));
+    }
     QCOMPARE(window().cboRow->count(), 2);
     QCOMPARE(window().cboGraph->count(), 81);
 }

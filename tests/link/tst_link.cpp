@@ -1,4 +1,5 @@
-// The serial control, the tick wait and the three exchanges, over a real pseudo-terminal pair.
+// The serial control and the tick wait over a real pseudo-terminal pair; the exchanges built on
+// them are tested through the main window.
 
 #include "link/LineSettings.h"
 #include "link/Link.h"
@@ -38,32 +39,16 @@ private slots:
     void init();
     void cleanup();
 
-    void lineSettingsForms_data();
-    void lineSettingsForms();
-    void portNumbers_data();
-    void portNumbers();
+    void textForms_data();
+    void textForms();
     void opensAPseudoTerminalByPathAndThroughASymlink();
     void refusesWhatCannotBeOpened_data();
     void refusesWhatCannotBeOpened();
     void receiveEventWaitsForTheThreshold();
-    void strayByteSitsInFrontOfTheNextReply();
-    void manyCommandsArriveCompleteAndInOrder();
     void burstBeyondTheDriverBufferWaitsForTheLine();
-    void farEndGoingAwayClosesThePort();
 
     void waitCountsItsTicksFromZero();
     void nestedWaitEndsBothWaits();
-    void waitThatRanPastItsCountStillEnds();
-    void tickCountStopsAtTheSixteenBitLimit();
-
-    void selectOutcome_data();
-    void selectOutcome();
-    void acknowledgeAfterTheWindowIsSeenOnlyByTheStopFrame();
-    void stopFrameJudgedByTheUnclearedFlag_data();
-    void stopFrameJudgedByTheUnclearedFlag();
-    void inputStatus_data();
-    void inputStatus();
-    void closedPortSendsNothingAndFindsNothing();
 
 private:
     std::unique_ptr<PtyPeer> peer_;
@@ -86,58 +71,58 @@ void tst_link::cleanup() {
     peer_.reset();
 }
 
-void tst_link::lineSettingsForms_data() {
+void tst_link::textForms_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("parity");
-    QTest::addColumn<int>("dataBits");
-    QTest::addColumn<int>("stopBits");
-    QTest::newRow("9600,n,8,1") << "9600,n,8,1" << true << 9600 << int(QSerialPort::NoParity) << 8 << 1;
-    QTest::newRow("4800,e,7,2") << "4800,e,7,2" << true << 4800 << int(QSerialPort::EvenParity) << 7 << 2;
-    QTest::newRow("upper case, blanks")
-        << " 19200 , O , 8 , 1 " << true << 19200 << int(QSerialPort::OddParity) << 8 << 1;
-    QTest::newRow("mark and space") << "9600,m,5,1" << true << 9600 << int(QSerialPort::MarkParity) << 5 << 1;
-    QTest::newRow("empty") << "" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("speed only") << "9600" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("unit in the speed") << "9600 bps,n,8,1" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("non-standard rate") << "9601,n,8,1" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("unknown parity") << "9600,x,8,1" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("4 data bits") << "9600,n,4,1" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("1.5 stop bits") << "9600,n,8,1.5" << false << 0 << 0 << 0 << 0;
-    QTest::newRow("five fields") << "9600,n,8,1,x" << false << 0 << 0 << 0 << 0;
+    QTest::addColumn<QString>("settings"); // as understood: "baud parity data stop", empty when refused
+    QTest::addColumn<int>("port");         // as a port number, 0 when refused
+    QTest::newRow("9600,n,8,1") << "9600,n,8,1"
+                                << "9600 N 8 1" << 0;
+    QTest::newRow("4800,e,7,2") << "4800,e,7,2"
+                                << "4800 E 7 2" << 0;
+    QTest::newRow("upper case and blanks") << " 19200 , O , 8 , 1 "
+                                           << "19200 O 8 1" << 0;
+    QTest::newRow("mark parity, 5 bits") << "9600,m,5,1"
+                                         << "9600 M 5 1" << 0;
+    QTest::newRow("empty") << ""
+                           << "" << 0;
+    QTest::newRow("speed only") << "9600"
+                                << "" << 0;
+    QTest::newRow("unit in the speed") << "9600 bps,n,8,1"
+                                       << "" << 0;
+    QTest::newRow("non-standard rate") << "9601,n,8,1"
+                                       << "" << 0;
+    QTest::newRow("unknown parity") << "9600,x,8,1"
+                                    << "" << 0;
+    QTest::newRow("4 data bits") << "9600,n,4,1"
+                                 << "" << 0;
+    QTest::newRow("1.5 stop bits") << "9600,n,8,1.5"
+                                   << "" << 0;
+    QTest::newRow("port 1") << "1"
+                            << "" << 1;
+    QTest::newRow("port with blanks") << " 7 "
+                                      << "" << 7;
+    QTest::newRow("port 0") << "0"
+                            << "" << 0;
+    QTest::newRow("port by name") << "COM1"
+                                  << "" << 0;
+    QTest::newRow("port as a fraction") << "3.5"
+                                        << "" << 0;
+    QTest::newRow("port too large") << "256"
+                                    << "" << 0;
 }
 
-void tst_link::lineSettingsForms() {
+void tst_link::textForms() {
     QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    const auto settings = parseLineSettings(text);
-    QCOMPARE(settings.has_value(), accepted);
-    if (settings) {
-        QTEST(int(settings->baudRate), "baud");
-        QTEST(int(settings->parity), "parity");
-        QTEST(int(settings->dataBits), "dataBits");
-        QTEST(int(settings->stopBits), "stopBits");
-    }
-}
-
-void tst_link::portNumbers_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("number"); // 0: refused
-    QTest::newRow("1") << "1" << 1;
-    QTest::newRow("blanks") << " 7 " << 7;
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("zero") << "0" << 0;
-    QTest::newRow("name instead of number") << "COM1" << 0;
-    QTest::newRow("fraction") << "3.5" << 0;
-    QTest::newRow("too large") << "256" << 0;
-}
-
-void tst_link::portNumbers() {
-    QFETCH(QString, text);
-    QFETCH(int, number);
-    QCOMPARE(parseCommPort(text).value_or(0), number);
-    QCOMPARE(defaultDevicePath(1), QStringLiteral("/dev/ttyS0"));
+    const auto parsed = parseLineSettings(text);
+    const QString parity = QStringLiteral("N?EOSM").mid(parsed ? int(parsed->parity) : 0, 1);
+    QTEST(parsed ? QStringLiteral("%1 %2 %3 %4")
+                       .arg(parsed->baudRate)
+                       .arg(parity)
+                       .arg(int(parsed->dataBits))
+                       .arg(int(parsed->stopBits))
+                 : QString(),
+          "settings");
+    QTEST(parseCommPort(text).value_or(0), "port");
     QCOMPARE(defaultDevicePath(7), QStringLiteral("/dev/ttyS6"));
 }
 
@@ -165,21 +150,14 @@ void tst_link::refusesWhatCannotBeOpened_data() {
     QTest::addColumn<QString>("device"); // "peer": the pty that init() opened already
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("device not present") << "/dev/trivex-no-such-port"
-                                        << "9600,n,8,1"
-                                        << "not present";
-    QTest::newRow("plain file") << "file"
-                                << "9600,n,8,1"
-                                << "plain file";
-    QTest::newRow("directory") << "dir"
-                               << "9600,n,8,1"
-                               << "directory";
+    const QString line = QStringLiteral("9600,n,8,1");
+    QTest::newRow("device not present") << "/dev/trivex-no-such-port" << line << "not present";
+    QTest::newRow("plain file") << "file" << line << "a plain file, not a serial port";
+    QTest::newRow("directory") << "dir" << line << "a directory, not a serial port";
     QTest::newRow("line settings refused") << "peer"
                                            << "fast"
                                            << "not of the form";
-    QTest::newRow("busy: another opener holds it") << "peer"
-                                                   << "9600,n,8,1"
-                                                   << "busy";
+    QTest::newRow("busy: another opener holds it") << "peer" << line << "busy";
 }
 
 void tst_link::refusesWhatCannotBeOpened() {
@@ -217,25 +195,6 @@ void tst_link::receiveEventWaitsForTheThreshold() {
     QCOMPARE(link_->MSComm1.Input(), protocol::Bytes());
 }
 
-void tst_link::strayByteSitsInFrontOfTheNextReply() {
-    peer_->send(hex("00"));
-    QTimer::singleShot(40, this, [this] { peer_->send(hex("EE 65")); });
-    QVERIFY(!link_->selectDevice(101));
-    QVERIFY(!vars_->bResponse);
-}
-
-void tst_link::manyCommandsArriveCompleteAndInOrder() {
-    std::string expected;
-    for (int i = 0; i < 1000; ++i) {
-        vars_->strCommand = hex("FE 32") + char(i % 2) + char(i % 16);
-        link_->SendCommand();
-        expected += vars_->strCommand;
-    }
-    QVERIFY(peer_->waitForBytes(expected.size(), 10000));
-    QCOMPARE(peer_->received().size(), expected.size());
-    QVERIFY(peer_->received() == expected);
-}
-
 void tst_link::burstBeyondTheDriverBufferWaitsForTheLine() {
     peer_->setReading(false);
     std::string expected;
@@ -253,18 +212,6 @@ void tst_link::burstBeyondTheDriverBufferWaitsForTheLine() {
     QVERIFY(link_->MSComm1.PortOpen());
 }
 
-void tst_link::farEndGoingAwayClosesThePort() {
-    QSignalSpy lost(&link_->MSComm1, &SerialControl::portLost);
-    peer_->close();
-    vars_->strCommand = hex("FE 06");
-    link_->SendCommand();
-    QTRY_VERIFY(!link_->MSComm1.PortOpen());
-    QTRY_COMPARE(lost.count(), 1);
-    QVERIFY(!link_->MSComm1.Output(hex("FE 07")));
-    QVERIFY(!link_->selectDevice(101));
-    QCOMPARE(lost.count(), 1);
-}
-
 void tst_link::waitCountsItsTicksFromZero() {
     QSignalSpy ticks(&link_->Timer1, &QTimer::timeout);
     vars_->intTicks = 500;
@@ -272,6 +219,13 @@ void tst_link::waitCountsItsTicksFromZero() {
     QCOMPARE(ticks.count(), 10);
     QCOMPARE(vars_->intTicks, std::int16_t(10));
     QVERIFY(!link_->Timer1.isActive());
+    // A count that ran past the mark still ends the wait; the count stops at its 16-bit limit.
+    QTimer::singleShot(30, this, [this] { vars_->intTicks = 25; });
+    link_->WaitTicks(10);
+    QVERIFY(vars_->intTicks >= 25);
+    vars_->intTicks = 32767;
+    link_->Timer1_Timer();
+    QCOMPARE(vars_->intTicks, std::int16_t(32767));
 }
 
 void tst_link::nestedWaitEndsBothWaits() {
@@ -286,122 +240,6 @@ void tst_link::nestedWaitEndsBothWaits() {
     QCOMPARE(vars_->intTicks, std::int16_t(10));
     QVERIFY(ticks.count() > 10);
     QVERIFY(!link_->Timer1.isActive());
-}
-
-void tst_link::waitThatRanPastItsCountStillEnds() {
-    QTimer::singleShot(30, this, [this] { vars_->intTicks = 25; });
-    link_->WaitTicks(10);
-    QVERIFY(vars_->intTicks >= 10);
-    QVERIFY(!link_->Timer1.isActive());
-}
-
-void tst_link::tickCountStopsAtTheSixteenBitLimit() {
-    vars_->intTicks = 32766;
-    link_->Timer1_Timer();
-    link_->Timer1_Timer();
-    QCOMPARE(vars_->intTicks, std::int16_t(32767));
-}
-
-void tst_link::selectOutcome_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<int>("delayMs");
-    QTest::addColumn<bool>("connected");
-    auto row = [](const char* name, const char* reply, int delay, bool connected) {
-        QTest::newRow(name) << QByteArray::fromStdString(hex(reply)) << delay << connected;
-    };
-    row("answered at once", "EE 65", 1, true);
-    row("answered late but inside the window", "EE 65", 90, true);
-    row("answered with another address", "EE 64", 1, false);
-    row("no answer", "", 0, false);
-    row("stray byte in front of the answer", "00 EE 65", 1, false);
-    row("answer followed by more bytes", "EE 65 42", 1, true);
-}
-
-void tst_link::selectOutcome() {
-    QFETCH(QByteArray, reply);
-    QFETCH(int, delayMs);
-    QFETCH(bool, connected);
-    if (!reply.isEmpty()) {
-        peer_->answer(hex("EF 65"), reply.toStdString(), delayMs);
-    }
-    QCOMPARE(link_->selectDevice(101), connected);
-    QCOMPARE(toHex(peer_->received()), toHex(hex("EF 65")));
-    QCOMPARE(vars_->bytAddress, std::uint8_t(101));
-}
-
-void tst_link::acknowledgeAfterTheWindowIsSeenOnlyByTheStopFrame() {
-    peer_->answer(hex("EF 65"), hex("EE 65"), 300);
-    QVERIFY(!link_->selectDevice(101));
-    QTRY_VERIFY(vars_->bResponse);
-    QVERIFY(link_->releaseDevice());
-}
-
-void tst_link::stopFrameJudgedByTheUnclearedFlag_data() {
-    QTest::addColumn<bool>("select");
-    QTest::addColumn<int>("query"); // 0: none, 1: answered, 2: unanswered
-    QTest::addColumn<bool>("released");
-    QTest::newRow("nothing selected since start") << false << 0 << false;
-    QTest::newRow("right after an answered select") << true << 0 << true;
-    QTest::newRow("after an answered input query") << true << 1 << true;
-    QTest::newRow("after an unanswered input query") << true << 2 << false;
-}
-
-void tst_link::stopFrameJudgedByTheUnclearedFlag() {
-    QFETCH(bool, select);
-    QFETCH(int, query);
-    QFETCH(bool, released);
-    if (select) {
-        peer_->answer(hex("EF 65"), hex("EE 65"));
-        QVERIFY(link_->selectDevice(101));
-    }
-    if (query == 1) {
-        peer_->answer(hex("FE 0E"), hex("EE 65 08"));
-    }
-    if (query > 0) {
-        QCOMPARE(link_->queryInput().answered, query == 1);
-    }
-    peer_->clearReceived();
-    QCOMPARE(link_->releaseDevice(), released);
-    QCOMPARE(toHex(peer_->received()), toHex(hex("EA")));
-}
-
-void tst_link::inputStatus_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<bool>("answered");
-    QTest::addColumn<int>("level"); // -1 none, 0 low, 1 high
-    auto row = [](const char* name, const char* reply, bool answered, int level) {
-        QTest::newRow(name) << QByteArray::fromStdString(hex(reply)) << answered << level;
-    };
-    row("HIGH", "EE 65 08", true, 1);
-    row("LOW", "EE 65 00", true, 0);
-    row("status without a meaning", "EE 65 04", true, -1);
-    row("another module answers", "EE 64 08", false, -1);
-    row("only the acknowledge arrives", "EE 65", false, -1);
-    row("no answer", "", false, -1);
-}
-
-void tst_link::inputStatus() {
-    QFETCH(QByteArray, reply);
-    QFETCH(bool, answered);
-    QFETCH(int, level);
-    vars_->bytAddress = 101;
-    if (!reply.isEmpty()) {
-        peer_->answer(hex("FE 0E"), reply.toStdString());
-    }
-    const InputOutcome outcome = link_->queryInput();
-    QCOMPARE(toHex(peer_->received()), toHex(hex("FE 0E")));
-    QCOMPARE(outcome.answered, answered);
-    QCOMPARE(outcome.level ? (*outcome.level == protocol::InputLevel::High ? 1 : 0) : -1, level);
-    QCOMPARE(link_->MSComm1.RThreshold(), 2);
-}
-
-void tst_link::closedPortSendsNothingAndFindsNothing() {
-    link_->MSComm1.setPortOpen(false);
-    QVERIFY(!link_->MSComm1.PortOpen());
-    peer_->answer(hex("EF 65"), hex("EE 65"));
-    QVERIFY(!link_->selectDevice(101));
-    QVERIFY(!link_->queryInput().answered);
-    QCOMPARE(peer_->received(), std::string());
 }
 
 QTEST_GUILESS_MAIN(tst_link)

@@ -8,13 +8,10 @@
 #include "support/Hex.h"
 
 #include <QTest>
-#include <functional>
 
 using namespace trivex::protocol;
 using trivex::test::hex;
 using trivex::test::toHex;
-
-Q_DECLARE_METATYPE(std::function<Bytes()>)
 
 class tst_protocol : public QObject {
     Q_OBJECT
@@ -26,8 +23,6 @@ private slots:
     void writeTextFollowsTheLineBreakRule();
     void replyRecognition_data();
     void replyRecognition();
-    void inputLevelComparesTheWholeByte_data();
-    void inputLevelComparesTheWholeByte();
     void configurationCommandsAreTwoWrites_data();
     void configurationCommandsAreTwoWrites();
     void displayTextBecomesOneBytePerCharacter_data();
@@ -36,74 +31,37 @@ private slots:
     void numberRule();
 };
 
+// Each row: what an encoder gave, and the bytes the module's command set fixes for it.
 void tst_protocol::commandBytes_data() {
-    QTest::addColumn<std::function<Bytes()>>("build");
+    QTest::addColumn<QByteArray>("actual");
     QTest::addColumn<QByteArray>("expected");
-    auto row = [](const char* name, std::function<Bytes()> build, const char* bytes) {
-        QTest::newRow(name) << build << toHex(hex(bytes));
+    auto row = [](const char* name, const Bytes& actual, const char* bytes) {
+        QTest::newRow(name) << toHex(actual) << toHex(hex(bytes));
     };
     // Selection frames and the input query.
-    row(
-        "start frame 100", [] { return startFrame(100); }, "EF 64");
-    row(
-        "start frame 101", [] { return startFrame(101); }, "EF 65");
-    row(
-        "start frame 132", [] { return startFrame(132); }, "EF 84");
-    row(
-        "stop frame", [] { return stopFrame(); }, "EA");
-    row(
-        "input status query", [] { return inputStatusQuery(); }, "FE 0E");
-    // Display commands without parameters.
-    row(
-        "clear display", [] { return clearDisplay(); }, "0D");
-    row(
-        "show default screen", [] { return showDefaultScreen(); }, "FE 14");
-    row(
-        "underline cursor", [] { return underlineCursor(); }, "FE 01");
-    row(
-        "blinking cursor", [] { return blinkingCursor(); }, "FE 02");
-    row(
-        "hide cursor", [] { return hideCursor(); }, "FE 03");
-    row(
-        "backlight on", [] { return backlightOn(); }, "FE 06");
-    row(
-        "backlight off", [] { return backlightOff(); }, "FE 07");
-    row(
-        "backlight blink", [] { return backlightBlink(); }, "FE 0B");
-    row(
-        "init graph", [] { return initGraph(); }, "FE 04");
-    row(
-        "output on is not the line break", [] { return outputOn(); }, "FE 0C");
-    row(
-        "output off is not clear display", [] { return outputOff(); }, "FE 0D");
-    // Parameters are the numbers themselves, not their digits.
-    row(
-        "cursor row 0 column 0", [] { return setCursorPosition(0, 0); }, "FE 32 00 00");
-    row(
-        "cursor row 1 column 15, row first", [] { return setCursorPosition(1, 15); }, "FE 32 01 0F");
-    row(
-        "clear row 1", [] { return clearRow(1); }, "FE 2D 01");
-    row(
-        "clear column 0 is byte 00", [] { return clearColumn(0); }, "FE 2E 00");
-    row(
-        "graph left to right 80", [] { return graphLeftToRight(80); }, "FE 2B 50");
-    row(
-        "graph left to right 0", [] { return graphLeftToRight(0); }, "FE 2B 00");
-    row(
-        "graph right to left 1", [] { return graphRightToLeft(1); }, "FE 2C 01");
-    // Custom characters travel as display bytes 00 to 07.
-    row(
-        "CHAR 1", [] { return customCharacter(1); }, "00");
-    row(
-        "CHAR 3", [] { return customCharacter(3); }, "02");
-    row(
-        "CHAR 8", [] { return customCharacter(8); }, "07");
+    row("start frame 100", startFrame(100), "EF 64");
+    row("start frame 132", startFrame(132), "EF 84");
+    row("stop frame", stopFrame(), "EA");
+    row("input status query", inputStatusQuery(), "FE 0E");
+    // Display commands: parameters are the numbers themselves, not their digits, and the
+    // prefixed codes that equal the control codes are other commands. (Every command the panel
+    // sends is also checked from its control to the wire.)
+    row("clear display", clearDisplay(), "0D");
+    row("output on is not the line break", outputOn(), "FE 0C");
+    row("output off is not clear display", outputOff(), "FE 0D");
+    row("cursor row 1 column 15, row first", setCursorPosition(1, 15), "FE 32 01 0F");
+    row("cursor past the display, unchecked", setCursorPosition(7, 200), "FE 32 07 C8");
+    row("clear column 0 is byte 00", clearColumn(0), "FE 2E 00");
+    row("graph left to right 80", graphLeftToRight(80), "FE 2B 50");
+    row("graph left to right 0", graphLeftToRight(0), "FE 2B 00");
+    row("CHAR 1", customCharacter(1), "00");
+    row("CHAR 8", customCharacter(8), "07");
 }
 
 void tst_protocol::commandBytes() {
-    QFETCH(std::function<Bytes()>, build);
+    QFETCH(QByteArray, actual);
     QFETCH(QByteArray, expected);
-    QCOMPARE(toHex(build()), expected);
+    QCOMPARE(actual, expected);
 }
 
 void tst_protocol::writeTextFollowsTheLineBreakRule_data() {
@@ -169,82 +127,35 @@ void tst_protocol::replyRecognition() {
     QCOMPARE(reply.status.has_value() ? int(*reply.status) : -1, status);
 }
 
-void tst_protocol::inputLevelComparesTheWholeByte_data() {
-    QTest::addColumn<int>("status");
-    QTest::addColumn<int>("level"); // -1 none, 0 low, 1 high
-    QTest::newRow("08 is HIGH") << 0x08 << 1;
-    QTest::newRow("00 is LOW") << 0x00 << 0;
-    QTest::newRow("09 is neither") << 0x09 << -1;
-    QTest::newRow("04 is neither") << 0x04 << -1;
-    QTest::newRow("FF is neither") << 0xFF << -1;
-}
-
-void tst_protocol::inputLevelComparesTheWholeByte() {
-    QFETCH(int, status);
-    QFETCH(int, level);
-    const auto result = inputLevelOf(static_cast<std::uint8_t>(status));
-    QCOMPARE(result ? (*result == InputLevel::High ? 1 : 0) : -1, level);
-}
-
-Q_DECLARE_METATYPE(std::function<ConfigurationCommand()>)
-
 void tst_protocol::configurationCommandsAreTwoWrites_data() {
-    QTest::addColumn<std::function<ConfigurationCommand()>>("build");
+    QTest::addColumn<QByteArray>("write1");
     QTest::addColumn<QByteArray>("write2");
-    auto row = [](const char* name, std::function<ConfigurationCommand()> build, const char* bytes) {
-        QTest::newRow(name) << build << toHex(hex(bytes));
+    QTest::addColumn<QByteArray>("expected");
+    auto row = [](const char* name, const ConfigurationCommand& command, const char* bytes) {
+        QTest::newRow(name) << toHex(command.write1) << toHex(command.write2) << toHex(hex(bytes));
     };
-    row(
-        "UID 101", [] { return setUid(101); }, "FE 30 65 EA");
-    row(
-        "UID 132", [] { return setUid(132); }, "FE 30 84 EA");
-    row(
-        "UID 100 is encoded too", [] { return setUid(100); }, "FE 30 64 EA");
-    row(
-        "UID 234 is not escaped", [] { return setUid(234); }, "FE 30 EA EA");
-    row(
-        "speed 9600", [] { return setLineSpeed(LineSpeed::Baud9600); }, "FE 1E EA");
-    row(
-        "speed 4800", [] { return setLineSpeed(LineSpeed::Baud4800); }, "FE 1F EA");
-    row(
-        "default screen pads both lines", [] { return setDefaultScreen("HELLO", ""); },
+    CustomBitmaps ordered{};
+    ordered[0] = 0xFF;
+    ordered[1] = 0xEA;
+    ordered[63] = 0x01;
+    row("UID 132", setUid(132), "FE 30 84 EA");
+    row("UID 234 is not escaped", setUid(234), "FE 30 EA EA");
+    row("speed 4800", setLineSpeed(LineSpeed::Baud4800), "FE 1F EA");
+    row("default screen pads both lines", setDefaultScreen("HELLO", ""),
         "FE C8 48 45 4C 4C 4F 20*11 20*16 EA");
-    row(
-        "default screen two empty lines", [] { return setDefaultScreen("", ""); }, "FE C8 20*32 EA");
-    row(
-        "default screen full lines get nothing",
-        [] { return setDefaultScreen(std::string(16, 'A'), std::string(16, 'B')); }, "FE C8 41*16 42*16 EA");
-    row(
-        "default screen never cuts a long line", [] { return setDefaultScreen(std::string(17, 'A'), "B"); },
-        "FE C8 41*17 42 20*15 EA");
-    row(
-        "custom characters all zero", [] { return loadCustomCharacters({}); }, "FE 64 00*64 EA");
-    row(
-        "custom characters all 31",
-        [] {
-            CustomBitmaps bitmaps;
-            bitmaps.fill(31);
-            return loadCustomCharacters(bitmaps);
-        },
-        "FE 64 1F*64 EA");
-    row(
-        "custom characters keep index order and EA in the payload",
-        [] {
-            CustomBitmaps bitmaps{};
-            bitmaps[0] = 0xFF;
-            bitmaps[1] = 0xEA;
-            bitmaps[63] = 0x01;
-            return loadCustomCharacters(bitmaps);
-        },
-        "FE 64 FF EA 00*61 01 EA");
+    row("default screen two empty lines", setDefaultScreen("", ""), "FE C8 20*32 EA");
+    row("default screen, full lines", setDefaultScreen(std::string(16, 'A'), std::string(16, 'B')),
+        "FE C8 41*16 42*16 EA");
+    row("default screen never cuts", setDefaultScreen(std::string(17, 'A'), "B"), "FE C8 41*17 42 20*15 EA");
+    row("custom characters all zero", loadCustomCharacters({}), "FE 64 00*64 EA");
+    row("custom characters in index order", loadCustomCharacters(ordered), "FE 64 FF EA 00*61 01 EA");
 }
 
 void tst_protocol::configurationCommandsAreTwoWrites() {
-    QFETCH(std::function<ConfigurationCommand()>, build);
+    QFETCH(QByteArray, write1);
     QFETCH(QByteArray, write2);
-    const ConfigurationCommand command = build();
-    QCOMPARE(toHex(command.write1), toHex(hex("EF 64")));
-    QCOMPARE(toHex(command.write2), write2);
+    QCOMPARE(write1, toHex(hex("EF 64")));
+    QTEST(write2, "expected");
 }
 
 void tst_protocol::displayTextBecomesOneBytePerCharacter_data() {
@@ -285,19 +196,14 @@ void tst_protocol::numberRule_data() {
     QTest::newRow("leading zeros") << "007" << 7;
     QTest::newRow("many leading zeros") << "0000000000000255" << 255;
     QTest::newRow("blanks around") << "  12 " << 12;
-    QTest::newRow("tab around") << "\t31\t" << 31;
     QTest::newRow("empty") << "" << -1;
-    QTest::newRow("blanks only") << "   " << -1;
     QTest::newRow("256") << "256" << -1;
     QTest::newRow("far too large") << "99999999999999999999" << -1;
     QTest::newRow("letters") << "abc" << -1;
-    QTest::newRow("hex") << "0x10" << -1;
     QTest::newRow("digits then letters") << "12a" << -1;
     QTest::newRow("minus") << "-1" << -1;
-    QTest::newRow("plus") << "+1" << -1;
     QTest::newRow("fraction") << "1.5" << -1;
     QTest::newRow("whole number with a point") << "2.0" << -1;
-    QTest::newRow("blank inside") << "1 2" << -1;
 }
 
 void tst_protocol::numberRule() {

@@ -5,8 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 using namespace trivex::settings;
@@ -45,6 +47,8 @@ private slots:
     void firstWriteCreatesFileSectionAndKey();
     void writeKeepsCommentsUnknownSectionsAndOrder();
     void fileOfCommentsOnlyKeepsThemAll();
+    void damagedOrMissingFileTakesWrites_data();
+    void damagedOrMissingFileTakesWrites();
     void valuesRoundTripExactly_data();
     void valuesRoundTripExactly();
     void lineBreakInAValueCannotPlantAKey();
@@ -175,6 +179,38 @@ void tst_settings::fileOfCommentsOnlyKeepsThemAll() {
     QCOMPARE(after.count("; second block"), 1);
     QCOMPARE(ini.read("LCD", "UID"), QStringLiteral("101"));
     QCOMPARE(ini.read("LCD", "Baud"), QStringLiteral("9600"));
+}
+
+void tst_settings::damagedOrMissingFileTakesWrites_data() {
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("truncated in a key") << QByteArray("[Settings]\nCommPort=1\nSett");
+    QTest::newRow("truncated in a section") << QByteArray("[Settings]\nCommPort=1\n[LC");
+    QByteArray noise(4096, '\0');
+    QRandomGenerator generator(20261206);
+    std::generate(noise.begin(), noise.end(), [&] { return char(generator.bounded(256)); });
+    QTest::newRow("binary") << noise;
+    QByteArray large;
+    for (int i = 0; large.size() < 1024 * 1024; ++i) {
+        large += "[Bench" + QByteArray::number(i) + "]\nnote=" + QByteArray(40, 'n') + "\n";
+    }
+    QTest::newRow("1 MiB") << large + "[Last]\nmarker=kept\n";
+}
+
+void tst_settings::damagedOrMissingFileTakesWrites() {
+    QFETCH(QByteArray, content);
+    if (!content.isNull()) {
+        writeFile(file(), content);
+    }
+    IniFile ini(file());
+    QVERIFY(ini.write("Settings", "CommPort", "2"));
+    QVERIFY(ini.write("LCD", "Line1", "  kept  "));
+    QCOMPARE(ini.read("Settings", "CommPort"), QStringLiteral("2"));
+    QCOMPARE(ini.read("LCD", "Line1"), QStringLiteral("  kept  "));
+    if (content.size() > 1024 * 1024) {
+        QCOMPARE(ini.read("Last", "marker"), QStringLiteral("kept"));
+        QCOMPARE(ini.read("Bench7", "note"), QString(40, 'n'));
+    }
 }
 
 void tst_settings::valuesRoundTripExactly_data() {

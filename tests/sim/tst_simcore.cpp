@@ -42,10 +42,8 @@ class tst_simcore : public QObject {
     Q_OBJECT
 
 private slots:
-    void framesAndReplies_data();
-    void framesAndReplies();
-    void textLandsOnTheDisplay_data();
-    void textLandsOnTheDisplay();
+    void bytesOnTheBus_data();
+    void bytesOnTheBus();
     void commandsChangeTheDisplay();
     void customCharactersAndBarGraphs();
     void configurationReprogramsEveryListeningModule();
@@ -56,63 +54,42 @@ private slots:
     void stateFileRoundTrip();
 };
 
-void tst_simcore::framesAndReplies_data() {
+void tst_simcore::bytesOnTheBus_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("answerStop");
     QTest::addColumn<QByteArray>("replies");
     QTest::addColumn<bool>("selected");
-    auto row = [](const char* name, const char* bytes, bool answerStop, const char* answers, bool selected) {
+    QTest::addColumn<QString>("lines"); // the display's two lines, blanks at their ends left out
+    auto row = [](const char* name, const char* bytes, const char* answers, bool selected, const char* lines,
+                  bool answerStop = false) {
         QTest::newRow(name) << QByteArray::fromStdString(hex(bytes)) << answerStop << toHex(hex(answers))
-                            << selected;
+                            << selected << QString::fromUtf8(lines);
     };
-    row("start frame for the module", "EF 65", false, "EE 65", true);
-    row("start frame for another address", "EF 66", false, "", false);
-    row("another address deselects", "EF 65 EF 66", false, "EE 65", false);
-    row("stop frame releases, unanswered", "EF 65 EA", false, "EE 65", false);
-    row("stop frame answered when asked to", "EF 65 EA", true, "EE 65 EE 65", false);
-    row("input query LOW", "EF 65 FE 0E", false, "EE 65 EE 65 00", true);
-    row("input query unselected", "FE 0E", false, "", false);
-    row("configuration frame is not answered", "EF 64", false, "", false);
+    row("start frame for the module", "EF 65", "EE 65", true, "|");
+    row("start frame for another address", "EF 66", "", false, "|");
+    row("another address deselects", "EF 65 EF 66", "EE 65", false, "|");
+    row("stop frame releases, unanswered", "EF 65 EA", "EE 65", false, "|");
+    row("stop frame answered when asked to", "EF 65 EA", "EE 65 EE 65", false, "|", true);
+    row("input query LOW", "EF 65 FE 0E", "EE 65 EE 65 00", true, "|");
+    row("input query unselected", "FE 0E", "", false, "|");
+    row("configuration frame is not answered", "EF 64", "", false, "|");
+    row("clear and one line", "EF 65 0D 48 45 4C 4C 4F", "EE 65", true, "HELLO|");
+    row("line break starts line 2", "EF 65 0D 41 42 0C 43 44", "EE 65", true, "AB|CD");
+    row("full line 1 runs on", "EF 65 0D 41*16 42", "EE 65", true, "AAAAAAAAAAAAAAAA|B");
+    row("Latin-1 letter shown as itself", "EF 65 0D E9 41", "EE 65", true, "\u00E9A|");
+    row("text without select is ignored", "EF 65 EA 0D 41", "EE 65", false, "|");
 }
 
-void tst_simcore::framesAndReplies() {
+void tst_simcore::bytesOnTheBus() {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, answerStop);
-    QFETCH(QByteArray, replies);
-    QFETCH(bool, selected);
     Bus bus({ModuleSettings{}}, BusOptions{answerStop});
     const FeedResult result = bus.feed(bytes.toStdString(), 9600);
-    QCOMPARE(toHex(::replies(result)), replies);
-    QCOMPARE(bus.modules()[0].selected, selected);
-}
-
-void tst_simcore::textLandsOnTheDisplay_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("line1");
-    QTest::addColumn<QString>("line2");
-    auto row = [](const char* name, const std::string& bytes, const std::string& l1, const std::string& l2) {
-        QTest::newRow(name) << QByteArray::fromStdString(hex("EF 65") + bytes)
-                            << QString::fromStdString(l1.size() < 16 ? padded(l1) : l1)
-                            << QString::fromStdString(padded(l2));
-    };
-    row("clear and one line", hex("0D 48 45 4C 4C 4F"), "HELLO", "");
-    row("line break starts line 2", hex("0D 41 42 0C 43 44"), "AB", "CD");
-    row("full line 1 runs on into line 2", hex("0D") + std::string(16, 'A') + "B", std::string(16, 'A'), "B");
-    row("Latin-1 letter shown as itself", hex("0D E9 41"),
-        "\xC3\xA9"
-        "A" +
-            std::string(14, ' '),
-        "");
-    row("text without select is ignored", hex("EA 0D 41"), "", "");
-}
-
-void tst_simcore::textLandsOnTheDisplay() {
-    QFETCH(QByteArray, bytes);
-    ModuleSettings settings;
-    Bus bus({settings});
-    bus.feed(bytes.toStdString(), 9600);
-    QTEST(QString::fromStdString(line(bus, 0)), "line1");
-    QTEST(QString::fromStdString(line(bus, 1)), "line2");
+    QTEST(toHex(replies(result)), "replies");
+    QTEST(bus.modules()[0].selected, "selected");
+    QTEST(QString::fromStdString(line(bus, 0)).trimmed() + '|' +
+              QString::fromStdString(line(bus, 1)).trimmed(),
+          "lines");
 }
 
 void tst_simcore::commandsChangeTheDisplay() {
