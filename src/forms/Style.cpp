@@ -1,6 +1,7 @@
 #include "forms/Style.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QProxyStyle>
@@ -94,22 +95,42 @@ void applyApplicationStyle(QApplication& app) {
     app.setWindowIcon(applicationIcon());
 }
 
-void makeFixedWindow(QWidget* window, QSize clientSize) {
+namespace {
+
+// Centres its window on the screen the first time it is shown, then goes.
+class CentreOnFirstShow : public QObject {
+public:
+    explicit CentreOnFirstShow(QWidget* window)
+        : QObject(window) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* window = static_cast<QWidget*>(watched);
+            const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+            if (screen) {
+                QRect frame = window->frameGeometry();
+                frame.moveCenter(screen->availableGeometry().center());
+                window->move(frame.topLeft());
+            }
+            window->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void makeFixedWindow(QWidget* window, QSize size) {
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint);
-    window->setFixedSize(clientSize);
+    window->setFixedSize(size);
     window->setWindowIcon(applicationIcon());
-}
-
-void centreOnScreen(QWidget* window) {
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen) {
-        return;
-    }
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
+    new CentreOnFirstShow(window);
 }
 
 } // namespace trivex::forms

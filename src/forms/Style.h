@@ -30,9 +30,8 @@ QIcon applicationIcon();
 // Style, font and palette for the whole program, set once before any window exists.
 void applyApplicationStyle(QApplication& app);
 
-// A window of fixed client size: single border, no minimize or maximize button, the
-// program's icon, centred on its screen when shown.
-void makeFixedWindow(QWidget* window, QSize clientSize);
-void centreOnScreen(QWidget* window);
+// A window of fixed size: single border, no minimize or maximize button, the program's icon,
+// centred on its screen when it is first shown.
+void makeFixedWindow(QWidget* window, QSize size);
 
 } // namespace trivex::forms

@@ -129,12 +129,4 @@ void frmComm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmComm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!centred_) {
-        centred_ = true;
-        centreOnScreen(this);
-    }
-}
-
 } // namespace trivex::forms

@@ -32,7 +32,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void describePorts();
@@ -40,7 +39,6 @@ private:
 
     frmMain& main_;
     ControlSet controls_;
-    bool centred_ = false;
 };
 
 } // namespace trivex::forms

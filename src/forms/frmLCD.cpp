@@ -129,14 +129,6 @@ void frmLCD::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmLCD::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!centred_) {
-        centred_ = true;
-        centreOnScreen(this);
-    }
-}
-
 void frmLCD::whenPortOpen(void (frmLCD::*send)()) {
     if (main_.MSComm1().PortOpen()) {
         (this->*send)();

@@ -49,7 +49,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -64,7 +63,6 @@ private:
 
     frmMain& main_;
     ControlSet controls_;
-    bool centred_ = false;
 };
 
 } // namespace trivex::forms

@@ -220,14 +220,6 @@ void frmMain::openPortAtStartUp() {
     }
 }
 
-void frmMain::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (!centred_) {
-        centred_ = true;
-        centreOnScreen(this);
-    }
-}
-
 // The secondary windows close with the main window, so that they store their settings.
 void frmMain::closeEvent(QCloseEvent* event) {
     if (frmComm_) {

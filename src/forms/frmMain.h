@@ -110,7 +110,6 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -131,7 +130,6 @@ private:
     QLabel* statusPanel_ = nullptr;
     QPointer<frmComm> frmComm_;
     QPointer<frmLCD> frmLCD_;
-    bool centred_ = false;
 };
 
 } // namespace trivex::forms

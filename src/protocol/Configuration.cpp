@@ -12,8 +12,7 @@ ConfigurationCommand exchange(std::uint8_t code, const Bytes& payload = {}) {
     return {startFrame(kConfigurationAddress), body + payload + stopFrame()};
 }
 
-} // namespace
-
+// A line filled with spaces at its end up to a full display line; never shortened.
 Bytes padToLine(const Bytes& line) {
     Bytes padded = line;
     if (padded.size() < static_cast<std::size_t>(kLineLength)) {
@@ -21,6 +20,8 @@ Bytes padToLine(const Bytes& line) {
     }
     return padded;
 }
+
+} // namespace
 
 ConfigurationCommand setUid(std::uint8_t uid) {
     return exchange(kSetUid, Bytes(1, byteChar(uid)));

@@ -24,7 +24,4 @@ ConfigurationCommand setLineSpeed(LineSpeed speed);
 ConfigurationCommand setDefaultScreen(const Bytes& line1, const Bytes& line2);
 ConfigurationCommand loadCustomCharacters(const CustomBitmaps& bitmaps);
 
-// A line filled with spaces at its end up to a full display line; never shortened.
-Bytes padToLine(const Bytes& line);
-
 } // namespace trivex::protocol

@@ -288,6 +288,7 @@ void tst_frmLCD::layoutTypingLimitsAndCaptions() {
     QCOMPARE(w.windowTitle(), QStringLiteral("Configure LCD"));
     QCOMPARE(w.size(), QSize(507, 356));
     QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY((w.frameGeometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
     QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QVERIFY(!w.windowIcon().isNull());
     QVERIFY(w.testAttribute(Qt::WA_DeleteOnClose));

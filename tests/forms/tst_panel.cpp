@@ -279,6 +279,7 @@ void tst_panel::windowIsLaidOutAsDrawn() {
     QCOMPARE(w.statusBar()->geometry().top(), w.centralWidget()->geometry().bottom() + 1);
     QCOMPARE(w.height(), w.menuBar()->height() + 516);
     QVERIFY(!w.statusBar()->isSizeGripEnabled());
+    QVERIFY((w.frameGeometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
     QCOMPARE(w.minimumSize(), w.maximumSize());
     QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QVERIFY(!w.windowIcon().pixmap(32, 32).isNull());
