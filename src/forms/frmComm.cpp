@@ -7,6 +7,7 @@
 #include "forms/frmMain.h"
 #include "link/LineSettings.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
@@ -56,6 +57,9 @@ frmComm::frmComm(frmMain& main)
     makeFixedWindow(this, twipsSize(kCommClientWidth, kCommClientHeight));
     connect(cmdSetPort, &QPushButton::clicked, this, &frmComm::cmdSetPort_Click);
     connect(&main_.MSComm1(), &link::SerialControl::portLost, this, &frmComm::showState);
+    // Devices come and go (a USB adapter plugged in): the tooltips are brought up to date
+    // whenever the list opens.
+    cboComm->view()->installEventFilter(this);
     Form_Load();
 }
 
@@ -122,6 +126,13 @@ void frmComm::Form_Unload() {
     storeSettings(this, kSection,
                   {{QStringLiteral("CommPort"), main_.variables().strCommPort},
                    {QStringLiteral("Setting"), main_.variables().strSettings}});
+}
+
+bool frmComm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cboComm->view() && event->type() == QEvent::Show) {
+        describePorts();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmComm::closeEvent(QCloseEvent* event) {

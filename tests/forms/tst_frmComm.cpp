@@ -211,6 +211,12 @@ void tst_frmComm::entriesNameTheirDevices() {
     const QString third = w.cboComm->itemData(2, Qt::ToolTipRole).toString();
     QVERIFY2(third.contains("/dev/trivex-absent: not present"), qPrintable(third));
     QVERIFY(w.cboComm->itemData(6, Qt::ToolTipRole).toString().contains("/dev/ttyS6"));
+    // A device that appears while the window is open is named present when the list opens.
+    bench_->set("Ports", "COM3", second_->slavePath());
+    w.show();
+    w.cboComm->showPopup();
+    QVERIFY(w.cboComm->itemData(2, Qt::ToolTipRole).toString().endsWith(": present"));
+    w.cboComm->hidePopup();
 }
 
 void tst_frmComm::oneWindowLaidOutAsDrawn() {
