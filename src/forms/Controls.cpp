@@ -39,6 +39,12 @@ QWidget* create(const ControlSpec& spec, QWidget* parent) {
 
 } // namespace
 
+void fillNumbers(QComboBox* list, int first, int last) {
+    for (int value = first; value <= last; ++value) {
+        list->addItem(QString::number(value));
+    }
+}
+
 QString arrayElement(const QString& name, int index) {
     return QStringLiteral("%1(%2)").arg(name).arg(index);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QHash>
 #include <QString>
 #include <QWidget>
@@ -25,6 +26,9 @@ struct ControlSpec {
 
 // The name of element index of a control array, as in "cmdChar(3)".
 QString arrayElement(const QString& name, int index);
+
+// Adds the entries "first" to "last" to a list, ascending, as plain decimal text.
+void fillNumbers(QComboBox* list, int first, int last);
 
 // The controls of one window, built from its table and found again by name.
 class ControlSet {

@@ -103,9 +103,7 @@ void frmLCD::Form_Load() {
     const QString baud = settings::ReadINI(kSection, QStringLiteral("Baud"));
     const QString line1 = settings::ReadINI(kSection, QStringLiteral("Line1"));
     const QString line2 = settings::ReadINI(kSection, QStringLiteral("Line2"));
-    for (int value = 101; value <= 132; ++value) {
-        cboUID->addItem(QString::number(value));
-    }
+    fillNumbers(cboUID, 101, 132);
     cboUID->setEditText(uid);
     (baud == QLatin1String("9600") ? opt9600 : opt4800)->setChecked(true);
     putText(txtSU1, line1);

@@ -39,12 +39,6 @@ QString deviceForPort(int number) {
     return mapped.isEmpty() ? link::defaultDevicePath(number) : mapped;
 }
 
-void fill(QComboBox* list, int first, int last) {
-    for (int value = first; value <= last; ++value) {
-        list->addItem(QString::number(value));
-    }
-}
-
 } // namespace
 
 frmMain::frmMain(QWidget* parent)
@@ -186,11 +180,11 @@ void frmMain::Form_Load() {
     modVariables.strCommPort = settings::ReadINI(kSettingsSection, QStringLiteral("CommPort"));
     modVariables.strSettings = settings::ReadINI(kSettingsSection, QStringLiteral("Setting"));
     openPortAtStartUp();
-    fill(cboAddr, 100, 132);
+    fillNumbers(cboAddr, 100, 132);
     cboAddr->setCurrentIndex(1);
-    fill(cboColumn, 0, protocol::kLineLength - 1);
-    fill(cboRow, 0, protocol::kLineCount - 1);
-    fill(cboGraph, 0, protocol::kMaxGraphLength);
+    fillNumbers(cboColumn, 0, protocol::kLineLength - 1);
+    fillNumbers(cboRow, 0, protocol::kLineCount - 1);
+    fillNumbers(cboGraph, 0, protocol::kMaxGraphLength);
     cboGraph->setCurrentIndex(1);
     cboRow->setCurrentIndex(0);
     cboColumn->setCurrentIndex(0);
