@@ -7,6 +7,7 @@
 #include "support/Bench.h"
 #include "support/CaptionFit.h"
 #include "support/Hex.h"
+#include "support/Rows.h"
 #include "support/Script.h"
 
 #include <QAction>
@@ -75,34 +76,13 @@ void tst_frmComm::preselectsWhatTheProgramRunsWith_data() {
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("speed");
-    QTest::newRow("COM3 at 9600") << "3"
-                                  << "9600,n,8,1"
-                                  << "COM3"
-                                  << "9600 bps";
-    QTest::newRow("COM1 at 4800") << "1"
-                                  << "4800,n,8,1"
-                                  << "COM1"
-                                  << "4800 bps";
-    QTest::newRow("empty settings string") << "7"
-                                           << ""
-                                           << "COM7"
-                                           << "4800 bps";
-    QTest::newRow("any other speed") << "2"
-                                     << "19200,n,8,1"
-                                     << "COM2"
-                                     << "4800 bps";
-    QTest::newRow("no port number") << ""
-                                    << "9600,n,8,1"
-                                    << ""
-                                    << "9600 bps";
-    QTest::newRow("port beyond the list") << "9"
-                                          << "9600,n,8,1"
-                                          << ""
-                                          << "9600 bps";
-    QTest::newRow("port number is text") << "abc"
-                                         << "9600,n,8,1"
-                                         << ""
-                                         << "9600 bps";
+    test::row("COM3 at 9600", "3", "9600,n,8,1", "COM3", "9600 bps");
+    test::row("COM1 at 4800", "1", "4800,n,8,1", "COM1", "4800 bps");
+    test::row("empty settings string", "7", "", "COM7", "4800 bps");
+    test::row("any other speed", "2", "19200,n,8,1", "COM2", "4800 bps");
+    test::row("no port number", "", "9600,n,8,1", "", "9600 bps");
+    test::row("port beyond the list", "9", "9600,n,8,1", "", "9600 bps");
+    test::row("port number is text", "abc", "9600,n,8,1", "", "9600 bps");
 }
 
 void tst_frmComm::preselectsWhatTheProgramRunsWith() {

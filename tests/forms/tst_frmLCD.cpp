@@ -8,6 +8,7 @@
 #include "support/CaptionFit.h"
 #include "support/Hex.h"
 #include "support/MessageWatcher.h"
+#include "support/Rows.h"
 #include "support/Script.h"
 
 #include <QAction>
@@ -88,20 +89,14 @@ void tst_frmLCD::cleanup() {
 void tst_frmLCD::loadsWhatWasStored_data() {
     QTest::addColumn<QString>("stored"); // key=value;... of section LCD
     QTest::addColumn<QString>("shown");  // UID|9600 chosen|line 1|cells 0, 2 and 63
-    QTest::newRow("nothing stored") << ""
-                                    << "|0||,,";
-    QTest::newRow("9600 exactly") << "UID=115;Baud=9600"
-                                  << "115|1||,,";
-    QTest::newRow("4800") << "Baud=4800"
-                          << "|0||,,";
-    QTest::newRow("speed with its unit") << "Baud=9600 bps"
-                                         << "|0||,,";
-    QTest::newRow("UID outside the list, as stored") << "UID=abc"
-                                                     << "abc|0||,,";
-    QTest::newRow("long line kept whole") << "Line1=LLLLLLLLLLLLLLLLLLLL"
-                                          << "|0|LLLLLLLLLLLLLLLLLLLL|,,";
-    QTest::newRow("cells from Custom1 to Custom64") << "Custom0=99;Custom1=1;Custom3=31;Custom64=0255"
-                                                    << "|0||1,31,0255";
+    test::row("nothing stored", "", "|0||,,");
+    test::row("9600 exactly", "UID=115;Baud=9600", "115|1||,,");
+    test::row("4800", "Baud=4800", "|0||,,");
+    test::row("speed with its unit", "Baud=9600 bps", "|0||,,");
+    test::row("UID outside the list, as stored", "UID=abc", "abc|0||,,");
+    test::row("long line kept whole", "Line1=LLLLLLLLLLLLLLLLLLLL", "|0|LLLLLLLLLLLLLLLLLLLL|,,");
+    test::row("cells from Custom1 to Custom64", "Custom0=99;Custom1=1;Custom3=31;Custom64=0255",
+              "|0||1,31,0255");
 }
 
 void tst_frmLCD::loadsWhatWasStored() {
@@ -183,18 +178,11 @@ void tst_frmLCD::refusalsWriteNothing_data() {
             << true << QStringLiteral("text cboUID=%1; click cmdSetLCD").arg(uid)
             << QStringLiteral("The UID \"%1\"").arg(uid) << "";
     }
-    QTest::newRow("empty cell") << true << "text txtCustom(0)=; click cmdCustom"
-                                << "CHAR 1, byte 1"
-                                << "txtCustom(0)";
-    QTest::newRow("letters") << true << "text txtCustom(20)=ab; click cmdCustom"
-                             << "CHAR 3, byte 5"
-                             << "txtCustom(20)";
-    QTest::newRow("too large") << true << "text txtCustom(63)=300; click cmdCustom"
-                               << "CHAR 8, byte 8"
-                               << "txtCustom(63)";
-    QTest::newRow("fraction") << true << "text txtCustom(9)=1.5; click cmdCustom"
-                              << "CHAR 2, byte 2"
-                              << "txtCustom(9)";
+    test::row("empty cell", true, "text txtCustom(0)=; click cmdCustom", "CHAR 1, byte 1", "txtCustom(0)");
+    test::row("letters", true, "text txtCustom(20)=ab; click cmdCustom", "CHAR 3, byte 5", "txtCustom(20)");
+    test::row("too large", true, "text txtCustom(63)=300; click cmdCustom", "CHAR 8, byte 8",
+              "txtCustom(63)");
+    test::row("fraction", true, "text txtCustom(9)=1.5; click cmdCustom", "CHAR 2, byte 2", "txtCustom(9)");
 }
 
 void tst_frmLCD::refusalsWriteNothing() {

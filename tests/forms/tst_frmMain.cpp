@@ -5,6 +5,7 @@
 #include "forms/frmMain.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
+#include "support/Rows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,15 +89,9 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen_data() {
     QTest::addColumn<QString>("commPort");
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no settings file values") << ""
-                                             << ""
-                                             << "CommPort \"\"";
-    QTest::newRow("port number is text") << "abc"
-                                         << "9600,n,8,1"
-                                         << "CommPort \"abc\"";
-    QTest::newRow("line settings refused") << "1"
-                                           << "9600 baud"
-                                           << "\"9600 baud\"";
+    test::row("no settings file values", "", "", "CommPort \"\"");
+    test::row("port number is text", "abc", "9600,n,8,1", "CommPort \"abc\"");
+    test::row("line settings refused", "1", "9600 baud", "\"9600 baud\"");
 }
 
 void tst_frmMain::startUpWithAPortThatDoesNotOpen() {

@@ -5,6 +5,7 @@
 #include "link/Link.h"
 #include "support/Hex.h"
 #include "support/PtyPeer.h"
+#include "support/Rows.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,40 +76,23 @@ void tst_link::textForms_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("settings"); // as understood: "baud parity data stop", empty when refused
     QTest::addColumn<int>("port");         // as a port number, 0 when refused
-    QTest::newRow("9600,n,8,1") << "9600,n,8,1"
-                                << "9600 N 8 1" << 0;
-    QTest::newRow("4800,e,7,2") << "4800,e,7,2"
-                                << "4800 E 7 2" << 0;
-    QTest::newRow("upper case and blanks") << " 19200 , O , 8 , 1 "
-                                           << "19200 O 8 1" << 0;
-    QTest::newRow("mark parity, 5 bits") << "9600,m,5,1"
-                                         << "9600 M 5 1" << 0;
-    QTest::newRow("empty") << ""
-                           << "" << 0;
-    QTest::newRow("speed only") << "9600"
-                                << "" << 0;
-    QTest::newRow("unit in the speed") << "9600 bps,n,8,1"
-                                       << "" << 0;
-    QTest::newRow("non-standard rate") << "9601,n,8,1"
-                                       << "" << 0;
-    QTest::newRow("unknown parity") << "9600,x,8,1"
-                                    << "" << 0;
-    QTest::newRow("4 data bits") << "9600,n,4,1"
-                                 << "" << 0;
-    QTest::newRow("1.5 stop bits") << "9600,n,8,1.5"
-                                   << "" << 0;
-    QTest::newRow("port 1") << "1"
-                            << "" << 1;
-    QTest::newRow("port with blanks") << " 7 "
-                                      << "" << 7;
-    QTest::newRow("port 0") << "0"
-                            << "" << 0;
-    QTest::newRow("port by name") << "COM1"
-                                  << "" << 0;
-    QTest::newRow("port as a fraction") << "3.5"
-                                        << "" << 0;
-    QTest::newRow("port too large") << "256"
-                                    << "" << 0;
+    test::row("9600,n,8,1", "9600,n,8,1", "9600 N 8 1", 0);
+    test::row("4800,e,7,2", "4800,e,7,2", "4800 E 7 2", 0);
+    test::row("upper case and blanks", " 19200 , O , 8 , 1 ", "19200 O 8 1", 0);
+    test::row("mark parity, 5 bits", "9600,m,5,1", "9600 M 5 1", 0);
+    test::row("empty", "", "", 0);
+    test::row("speed only", "9600", "", 0);
+    test::row("unit in the speed", "9600 bps,n,8,1", "", 0);
+    test::row("non-standard rate", "9601,n,8,1", "", 0);
+    test::row("unknown parity", "9600,x,8,1", "", 0);
+    test::row("4 data bits", "9600,n,4,1", "", 0);
+    test::row("1.5 stop bits", "9600,n,8,1.5", "", 0);
+    test::row("port 1", "1", "", 1);
+    test::row("port with blanks", " 7 ", "", 7);
+    test::row("port 0", "0", "", 0);
+    test::row("port by name", "COM1", "", 0);
+    test::row("port as a fraction", "3.5", "", 0);
+    test::row("port too large", "256", "", 0);
 }
 
 void tst_link::textForms() {
@@ -154,9 +138,7 @@ void tst_link::refusesWhatCannotBeOpened_data() {
     QTest::newRow("device not present") << "/dev/trivex-no-such-port" << line << "not present";
     QTest::newRow("plain file") << "file" << line << "a plain file, not a serial port";
     QTest::newRow("directory") << "dir" << line << "a directory, not a serial port";
-    QTest::newRow("line settings refused") << "peer"
-                                           << "fast"
-                                           << "not of the form";
+    test::row("line settings refused", "peer", "fast", "not of the form");
     QTest::newRow("busy: another opener holds it") << "peer" << line << "busy";
 }
 

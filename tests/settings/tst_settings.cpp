@@ -67,51 +67,27 @@ void tst_settings::readsWhatHandEditingLeaves_data() {
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("CRLF line ends") << QByteArray("[Settings]\r\nCommPort=3\r\nSetting=9600,n,8,1\r\n")
-                                    << "Settings"
-                                    << "Setting"
-                                    << "9600,n,8,1";
-    QTest::newRow("names in another case") << QByteArray("[settings]\nCOMMPORT=2\n") << "Settings"
-                                           << "CommPort"
-                                           << "2";
-    QTest::newRow("blanks around names and values") << QByteArray("  [ LCD ]  \n  UID  =  105  \n") << "LCD"
-                                                    << "UID"
-                                                    << "105";
-    QTest::newRow("surrounding quotes stripped") << QByteArray("[LCD]\nLine1=\"  HI  \"\n") << "LCD"
-                                                 << "Line1"
-                                                 << "  HI  ";
-    QTest::newRow("inner quotes kept") << QByteArray("[LCD]\nLine1=\"a\"b\"\n") << "LCD"
-                                       << "Line1"
-                                       << "a\"b";
-    QTest::newRow("comment lines skipped") << QByteArray("; made by hand\n[LCD]\n;UID=1\nUID=2\n") << "LCD"
-                                           << "UID"
-                                           << "2";
-    QTest::newRow("first duplicate wins") << QByteArray("[LCD]\nUID=111\nUID=122\n") << "LCD"
-                                          << "UID"
-                                          << "111";
-    QTest::newRow("empty value") << QByteArray("[LCD]\nUID=\n") << "LCD"
-                                 << "UID"
-                                 << "";
-    QTest::newRow("line without equals ignored") << QByteArray("[LCD]\nUID\nBaud=9600\n") << "LCD"
-                                                 << "UID"
-                                                 << "";
-    QTest::newRow("8-bit code page text") << QByteArray("[LCD]\nLine1=Gr\xFC\xDF"
-                                                        "e\n")
-                                          << "LCD"
-                                          << "Line1" << QStringLiteral("Gr\u00FC\u00DFe");
-    QTest::newRow("UTF-8 text with byte order mark")
-        << QByteArray("\xEF\xBB\xBF[LCD]\nLine1=\xC3\xA9t\xC3\xA9\n") << "LCD"
-        << "Line1" << QStringLiteral("\u00E9t\u00E9");
-    QTest::newRow("key in the wrong section") << QByteArray("[Settings]\nUID=7\n[LCD]\n") << "LCD"
-                                              << "UID"
-                                              << "";
-    QTest::newRow("NUL bytes do not hide later lines")
-        << QByteArray("[Other]\nx=\0\0\n[LCD]\nUID=7\n", 25) << "LCD"
-        << "UID"
-        << "7";
-    QTest::newRow("custom cell key") << QByteArray("[LCD]\nCustom3=31\nCustom30=4\n") << "LCD"
-                                     << "Custom3"
-                                     << "31";
+    auto row = [](const char* name, const QByteArray& content, const char* section, const char* key,
+                  const QString& expected) { QTest::newRow(name) << content << section << key << expected; };
+    row("CRLF line ends", "[Settings]\r\nCommPort=3\r\nSetting=9600,n,8,1\r\n", "Settings", "Setting",
+        "9600,n,8,1");
+    row("names in another case", "[settings]\nCOMMPORT=2\n", "Settings", "CommPort", "2");
+    row("blanks around names and values", "  [ LCD ]  \n  UID  =  105  \n", "LCD", "UID", "105");
+    row("surrounding quotes stripped", "[LCD]\nLine1=\"  HI  \"\n", "LCD", "Line1", "  HI  ");
+    row("inner quotes kept", "[LCD]\nLine1=\"a\"b\"\n", "LCD", "Line1", "a\"b");
+    row("comment lines skipped", "; made by hand\n[LCD]\n;UID=1\nUID=2\n", "LCD", "UID", "2");
+    row("first duplicate wins", "[LCD]\nUID=111\nUID=122\n", "LCD", "UID", "111");
+    row("line without equals ignored", "[LCD]\nUID\nBaud=9600\n", "LCD", "UID", "");
+    row("8-bit code page text",
+        "[LCD]\nLine1=Gr\xFC\xDF"
+        "e\n",
+        "LCD", "Line1", QStringLiteral("Gr\u00FC\u00DFe"));
+    row("UTF-8 with byte order mark", "\xEF\xBB\xBF[LCD]\nLine1=\xC3\xA9t\n", "LCD", "Line1",
+        QStringLiteral("\u00E9t"));
+    row("key in the wrong section", "[Settings]\nUID=7\n[LCD]\n", "LCD", "UID", "");
+    row("NUL bytes do not hide later lines", QByteArray("[Other]\nx=\0\0\n[LCD]\nUID=7\n", 25), "LCD", "UID",
+        "7");
+    row("custom cell key", "[LCD]\nCustom3=31\nCustom30=4\n", "LCD", "Custom3", "31");
 }
 
 void tst_settings::readsWhatHandEditingLeaves() {
