@@ -121,7 +121,7 @@ void tst_frmMain::exchangesShowTheirOutcome_data() {
     auto row = [](const char* name, const char* steps, const char* status, bool selected,
                   const char* label = "") { QTest::newRow(name) << steps << status << selected << label; };
     row("select answered", "select=EE 65", "UID 101 Connected", true);
-    row("select answered late inside the window", "select@90=EE 65", "UID 101 Connected", true);
+    row("select answered late inside the window", "select@60=EE 65", "UID 101 Connected", true);
     row("select answered by another address", "select=EE 64", "Device Not Found", false);
     row("select unanswered", "select=", "Device Not Found", false);
     row("stray byte in front of the answer", "select=00 EE 65", "Device Not Found", false);
