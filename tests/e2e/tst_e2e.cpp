@@ -22,12 +22,9 @@
 
 using namespace trivex;
 using forms::frmMain;
+using test::click;
 
 namespace {
-
-void click(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton);
-}
 
 std::string padded(const std::string& text) {
     return text + std::string(16 - text.size(), ' ');

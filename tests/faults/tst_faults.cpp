@@ -8,6 +8,7 @@
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/MessageWatcher.h"
+#include "support/Script.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,28 +25,12 @@
 using namespace trivex;
 using forms::frmMain;
 using test::Bench;
+using test::click;
 using test::hex;
 using test::MessageWatcher;
+using test::readFile;
 using test::toHex;
-
-namespace {
-
-void click(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using test::writeFile;
 
 class tst_faults : public QObject {
     Q_OBJECT

@@ -21,16 +21,9 @@
 using namespace trivex;
 using forms::frmComm;
 using forms::frmMain;
+using test::click;
 using test::hex;
 using test::toHex;
-
-namespace {
-
-void click(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-} // namespace
 
 class tst_frmComm : public QObject {
     Q_OBJECT

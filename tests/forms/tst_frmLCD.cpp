@@ -28,15 +28,12 @@
 using namespace trivex;
 using forms::frmLCD;
 using forms::frmMain;
+using test::click;
 using test::hex;
 using test::MessageWatcher;
 using test::toHex;
 
 namespace {
-
-void click(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton);
-}
 
 void fillCells(frmLCD& w, const QString& value) {
     for (QLineEdit* cell : w.txtCustom) {

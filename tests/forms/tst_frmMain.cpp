@@ -6,6 +6,7 @@
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/Rows.h"
+#include "support/Script.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@
 using namespace trivex;
 using forms::frmMain;
 using test::Bench;
+using test::click;
 using test::hex;
 using test::toHex;
 
@@ -42,7 +44,6 @@ private slots:
 
 private:
     frmMain& open(const QString& commPort = "1", const QString& setting = "9600,n,8,1");
-    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
     std::unique_ptr<Bench> bench_;
     std::unique_ptr<frmMain> window_;

@@ -25,14 +25,11 @@
 using namespace trivex;
 using forms::frmMain;
 using test::Bench;
+using test::click;
 using test::hex;
 using test::toHex;
 
 namespace {
-
-void click(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton);
-}
 
 // Real key events for any text, including characters QTest::keyClicks cannot type.
 void type(QWidget* widget, const QString& text) {

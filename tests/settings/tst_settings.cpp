@@ -2,6 +2,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/Profile.h"
+#include "support/Bench.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,24 +13,8 @@
 #include <memory>
 
 using namespace trivex::settings;
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return file.readAll();
-}
-
-} // namespace
+using trivex::test::readFile;
+using trivex::test::writeFile;
 
 class tst_settings : public QObject {
     Q_OBJECT

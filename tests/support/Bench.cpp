@@ -28,6 +28,18 @@ QString Bench::get(const QString& section, const QString& key) const {
     return settings::IniFile(iniPath()).read(section, key);
 }
 
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(content);
+    }
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QString captureStderr(const std::function<void()>& action) {
     std::fflush(stderr);
     const int saved = ::dup(STDERR_FILENO);

@@ -2,6 +2,7 @@
 
 #include "PtyPeer.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -28,6 +29,10 @@ public:
 private:
     QTemporaryDir folder_;
 };
+
+// A whole file written or read, for tests that shape settings files by hand.
+void writeFile(const QString& path, const QByteArray& content);
+QByteArray readFile(const QString& path);
 
 // What action wrote to stderr.
 QString captureStderr(const std::function<void()>& action);

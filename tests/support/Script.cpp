@@ -7,6 +7,10 @@
 
 namespace trivex::test {
 
+void click(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
 void act(QWidget* window, const QString& script) {
     for (const QString& step : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString verb = step.trimmed().section(QLatin1Char(' '), 0, 0);
@@ -18,7 +22,7 @@ void act(QWidget* window, const QString& script) {
             qFatal("no control %s in the window", qPrintable(name));
         }
         if (verb == QLatin1String("click")) {
-            QTest::mouseClick(control, Qt::LeftButton);
+            QTest::mouseClick(control, Qt::LeftButton); // any clickable control
         } else if (auto* box = qobject_cast<QLineEdit*>(control); box && verb == QLatin1String("text")) {
             box->setText(value);
         } else if (auto* list = qobject_cast<QComboBox*>(control); list && verb == QLatin1String("text")) {

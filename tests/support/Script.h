@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QAbstractButton;
 class QWidget;
 
 namespace trivex::test {
@@ -11,5 +12,8 @@ namespace trivex::test {
 //   text NAME=TEXT       the text of a box, or the typed text of a list
 //   index NAME=N         the entry N of a list chosen
 void act(QWidget* window, const QString& script);
+
+// A mouse click on a button, as the operator gives it.
+void click(QAbstractButton* button);
 
 } // namespace trivex::test
