@@ -248,6 +248,13 @@ void Bus::displayCommand(FeedResult& result) {
         return static_cast<std::uint8_t>(pending_[static_cast<std::size_t>(2 + index)]);
     };
     std::string meaning;
+    // A row or column beyond the display is logged and ignored, as the module ignores it.
+    auto onDisplay = [&meaning](bool fits, const std::string& what, const auto& act) {
+        if (fits) {
+            act();
+        }
+        meaning = fits ? what : what + ": not on the display, ignored";
+    };
     bool acted = false;
     for (int i : listeners()) {
         Module& module = modules_[static_cast<std::size_t>(i)];
@@ -319,29 +326,17 @@ void Bus::displayCommand(FeedResult& result) {
             break;
         }
         case p::kClearRow:
-            if (parameter(0) < Lcd::kRows) {
-                display.clearRow(parameter(0));
-                meaning = "clear row " + number(parameter(0));
-            } else {
-                meaning = "clear row " + number(parameter(0)) + ": no such row, ignored";
-            }
+            onDisplay(parameter(0) < Lcd::kRows, "clear row " + number(parameter(0)),
+                      [&] { display.clearRow(parameter(0)); });
             break;
         case p::kClearColumn:
-            if (parameter(0) < Lcd::kColumns) {
-                display.clearColumn(parameter(0));
-                meaning = "clear column " + number(parameter(0));
-            } else {
-                meaning = "clear column " + number(parameter(0)) + ": no such column, ignored";
-            }
+            onDisplay(parameter(0) < Lcd::kColumns, "clear column " + number(parameter(0)),
+                      [&] { display.clearColumn(parameter(0)); });
             break;
         case p::kSetCursorPosition:
-            if (parameter(0) < Lcd::kRows && parameter(1) < Lcd::kColumns) {
-                display.setCursor(parameter(0), parameter(1));
-                meaning = "cursor to row " + number(parameter(0)) + ", column " + number(parameter(1));
-            } else {
-                meaning = "cursor to row " + number(parameter(0)) + ", column " + number(parameter(1)) +
-                          ": out of range, ignored";
-            }
+            onDisplay(parameter(0) < Lcd::kRows && parameter(1) < Lcd::kColumns,
+                      "cursor to row " + number(parameter(0)) + ", column " + number(parameter(1)),
+                      [&] { display.setCursor(parameter(0), parameter(1)); });
             break;
         default:
             break;
