@@ -1,30 +1,42 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace trivex::settings {
 
-// One INI file on disk, read and written one key at a time in the manner of the Windows
-// private-profile calls the format comes from: names compared without regard to case, blanks
-// around names and values trimmed, one pair of surrounding double quotes stripped, the first
-// of duplicate keys wins, comments, unknown sections and key order kept on a write.
-// Nothing stays open between calls.
+// One key to store: section, key and value text.
+struct IniEntry {
+    QString section;
+    QString key;
+    QString value;
+};
+
+// One INI file on disk, read one key at a time and written several keys at a time. Nothing
+// stays open between calls. Every write is one read-modify-write of the whole file under a
+// lock that other copies of the program honour, checked end to end before the new file takes
+// the old one's place (FileAccess.h). A file that is no INI file reads as empty and is never
+// written.
 class IniFile {
 public:
-    // Longest value handed back; longer values arrive cut, as from a 255-character buffer.
-    static constexpr int kMaxValueLength = 254;
-
     explicit IniFile(QString path);
 
     const QString& path() const { return path_; }
 
-    // The value text, or the empty string for a missing file, section or key.
+    // The value text, or the empty string for a missing or unreadable file, section or key.
     QString read(const QString& section, const QString& key) const;
 
-    // Creates the file, section or key where missing. The new file replaces the old one in a
-    // single rename, so a crash never leaves half a file. Returns false, and changes nothing on
-    // disk, when the file cannot be written; errorString() then says why.
-    bool write(const QString& section, const QString& key, const QString& value);
+    // Why the file cannot be read as settings (not a regular file, no INI file, too large);
+    // empty for a readable or a missing file.
+    QString readProblem() const;
+
+    // Stores the entries in one rewrite, creating the file, sections and keys where missing.
+    // Returns false, and changes nothing on disk, when the file cannot be written;
+    // errorString() then says why.
+    bool write(const QList<IniEntry>& entries);
+    bool write(const QString& section, const QString& key, const QString& value) {
+        return write({{section, key, value}});
+    }
 
     const QString& errorString() const { return error_; }
 

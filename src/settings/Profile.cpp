@@ -54,7 +54,8 @@ QString chooseSettingsFile(const QString& appFolder, const QString& configHome) 
     const QString folder = withTrailingSeparator(appFolder);
     const QString beside = folder + kFileName;
     const bool installed = QDir(folder).dirName() == QLatin1String("bin");
-    if (!installed && (QFileInfo::exists(beside) || isWritableFolder(folder))) {
+    if (QFileInfo(beside).exists() || QFileInfo(beside).isSymLink() ||
+        (!installed && isWritableFolder(folder))) {
         return beside;
     }
     return withTrailingSeparator(configHome) + QStringLiteral("trivex/") + kFileName;
@@ -81,19 +82,31 @@ const QString& lastWriteError() {
 }
 
 bool WriteINI(const QString& section, const QString& key, const QString& value) {
+    return WriteINI({{section, key, value}});
+}
+
+bool WriteINI(const QList<IniEntry>& entries) {
     const QString path = settingsFile();
     const QString folder = QFileInfo(path).absolutePath();
     IniFile file(path);
     if (!QDir().mkpath(folder)) {
         writeError() = QStringLiteral("the folder %1 cannot be created").arg(folder);
-    } else if (!file.write(section, key, value)) {
+    } else if (!file.write(entries)) {
         writeError() = file.errorString();
     } else {
         return true;
     }
-    std::fprintf(stderr, "trivex: cannot write %s=%s to %s: %s\n", qPrintable(key), qPrintable(value),
+    QStringList keys;
+    for (const IniEntry& entry : entries) {
+        keys << QStringLiteral("%1=%2").arg(entry.key, entry.value);
+    }
+    std::fprintf(stderr, "trivex: cannot write %s to %s: %s\n", qPrintable(keys.join(QStringLiteral(", "))),
                  qPrintable(path), qPrintable(writeError()));
     return false;
+}
+
+QString settingsFileProblem() {
+    return IniFile(settingsFile()).readProblem();
 }
 
 } // namespace trivex::settings

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/IniFile.h"
+
+#include <QList>
 #include <QString>
 
 // The program's settings file and the three operations the windows use on it.
@@ -13,9 +16,9 @@ QString AppFolder();
 // The separator rule of AppFolder on any folder: a root already ends in one.
 QString withTrailingSeparator(const QString& folder);
 
-// Where the settings of a program in appFolder live: beside the program, unless that folder
-// cannot be written and holds no settings file, or is a shared "bin" folder of an installed
-// program; then in the per-user configuration folder under configHome.
+// Where the settings of a program in appFolder live: a settings file already beside the
+// program, or a new one there when the folder can be written and is not the shared "bin"
+// folder of an installed program; otherwise the per-user configuration folder under configHome.
 QString chooseSettingsFile(const QString& appFolder, const QString& configHome);
 
 // $XDG_CONFIG_HOME when it is an absolute path, otherwise ~/.config.
@@ -33,6 +36,12 @@ QString ReadINI(const QString& section, const QString& key);
 // Stores value under key in section. A failed write is reported on stderr and returns false;
 // lastWriteError() then says why.
 bool WriteINI(const QString& section, const QString& key, const QString& value);
+// Several keys in one rewrite of the file, in the order given; all are stored or none.
+bool WriteINI(const QList<IniEntry>& entries);
 const QString& lastWriteError();
+
+// Why the settings file cannot be read (it then reads as empty and is never written); empty
+// for a readable or a missing file.
+QString settingsFileProblem();
 
 } // namespace trivex::settings

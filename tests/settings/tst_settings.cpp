@@ -6,15 +6,68 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace trivex::settings;
 using trivex::test::readFile;
 using trivex::test::writeFile;
+
+namespace {
+
+constexpr int kRounds = 50;
+
+// A file system with no room left: a small tmpfs filled up where the tests may mount one (as
+// root), otherwise a file size limit of a few bytes for this process.
+class FullFileSystem {
+public:
+    explicit FullFileSystem(const QString& folder)
+        : folder_(folder) {
+        QDir().mkpath(folder);
+        mounted_ = ::geteuid() == 0 &&
+                   QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) == 0;
+    }
+    ~FullFileSystem() {
+        if (mounted_) {
+            QProcess::execute("umount", {folder_});
+        } else {
+            ::setrlimit(RLIMIT_FSIZE, &saved_);
+        }
+    }
+    const QString& folder() const { return folder_; }
+    void fill() {
+        if (mounted_) {
+            QFile filler(folder_ + "/filler");
+            filler.open(QIODevice::WriteOnly);
+            while (filler.write(QByteArray(4096, 'x')) > 0 && filler.flush()) {
+            }
+            return;
+        }
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit tiny = saved_;
+        tiny.rlim_cur = 128; // room for a lock file, not for the settings
+
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+
+private:
+    QString folder_;
+    bool mounted_ = false;
+    rlimit saved_{};
+};
+
+} // namespace
 
 class tst_settings : public QObject {
     Q_OBJECT
@@ -37,7 +90,10 @@ private slots:
     void valuesRoundTripExactly_data();
     void valuesRoundTripExactly();
     void lineBreakInAValueCannotPlantAKey();
-    void refusedWriteLeavesTheFileAsItWas();
+    void writesNeverDestroyWhatTheyCannotRead_data();
+    void writesNeverDestroyWhatTheyCannotRead();
+    void twoCopiesOfTheProgramLoseNoKey();
+    void fileInAFolderThatTakesNoNewFileIsWrittenInPlace();
     void appFolderEndsInExactlyOneSeparator();
     void locationFallsBackToTheUserFolder();
     void writeCreatesTheUserFolder();
@@ -70,8 +126,8 @@ void tst_settings::readsWhatHandEditingLeaves_data() {
     row("UTF-8 with byte order mark", "\xEF\xBB\xBF[LCD]\nLine1=\xC3\xA9t\n", "LCD", "Line1",
         QStringLiteral("\u00E9t"));
     row("key in the wrong section", "[Settings]\nUID=7\n[LCD]\n", "LCD", "UID", "");
-    row("NUL bytes do not hide later lines", QByteArray("[Other]\nx=\0\0\n[LCD]\nUID=7\n", 25), "LCD", "UID",
-        "7");
+    row("text after a section name", "[LCD] ; the bench module\nUID=7\n", "LCD", "UID", "7");
+    row("first of duplicate sections wins", "[LCD]\nBaud=4800\n[LCD]\nUID=9\n", "LCD", "UID", "");
     row("custom cell key", "[LCD]\nCustom3=31\nCustom30=4\n", "LCD", "Custom3", "31");
 }
 
@@ -147,15 +203,6 @@ void tst_settings::damagedOrMissingFileTakesWrites_data() {
     QTest::newRow("missing") << QByteArray();
     QTest::newRow("truncated in a key") << QByteArray("[Settings]\nCommPort=1\nSett");
     QTest::newRow("truncated in a section") << QByteArray("[Settings]\nCommPort=1\n[LC");
-    QByteArray noise(4096, '\0');
-    QRandomGenerator generator(20261206);
-    std::generate(noise.begin(), noise.end(), [&] { return char(generator.bounded(256)); });
-    QTest::newRow("binary") << noise;
-    QByteArray large;
-    for (int i = 0; large.size() < 1024 * 1024; ++i) {
-        large += "[Bench" + QByteArray::number(i) + "]\nnote=" + QByteArray(40, 'n') + "\n";
-    }
-    QTest::newRow("1 MiB") << large + "[Last]\nmarker=kept\n";
 }
 
 void tst_settings::damagedOrMissingFileTakesWrites() {
@@ -168,10 +215,6 @@ void tst_settings::damagedOrMissingFileTakesWrites() {
     QVERIFY(ini.write("LCD", "Line1", "  kept  "));
     QCOMPARE(ini.read("Settings", "CommPort"), QStringLiteral("2"));
     QCOMPARE(ini.read("LCD", "Line1"), QStringLiteral("  kept  "));
-    if (content.size() > 1024 * 1024) {
-        QCOMPARE(ini.read("Last", "marker"), QStringLiteral("kept"));
-        QCOMPARE(ini.read("Bench7", "note"), QString(40, 'n'));
-    }
 }
 
 void tst_settings::valuesRoundTripExactly_data() {
@@ -202,17 +245,118 @@ void tst_settings::lineBreakInAValueCannotPlantAKey() {
     QCOMPARE(ini.read("LCD", "UID"), QStringLiteral("101 [Settings]  CommPort=9"));
 }
 
-void tst_settings::refusedWriteLeavesTheFileAsItWas() {
-    const QByteArray before("[LCD]\nUID=105\n");
-    writeFile(file(), before);
-    QVERIFY(QFile::setPermissions(file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    IniFile ini(file());
-    QVERIFY(!ini.write("LCD", "UID", "110"));
-    QVERIFY(!ini.errorString().isEmpty());
-    QCOMPARE(readFile(file()), before);
+// Every shape a settings file can be found in: what is read from it, and either the exact bytes
+// a write of UID=8 leaves, or the reason the write is refused with the file left as it was.
+void tst_settings::writesNeverDestroyWhatTheyCannotRead_data() {
+    QTest::addColumn<QString>(
+        "shape"); // file, symlink (to a file of that content), dangling, fifo, read-only, full
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("stored");   // UID as read before the write
+    QTest::addColumn<QByteArray>("after"); // the file after the write; null: refused
+    QTest::addColumn<QString>("reason");
+    auto utf16 = [](const char* text) {
+        QStringEncoder encoder(QStringEncoder::Utf16LE);
+        return QByteArray("\xFF\xFE") + QByteArray(encoder.encode(QString::fromLatin1(text)));
+    };
+    auto row = [](const char* name, const char* shape, const QByteArray& content, const char* stored,
+                  const QByteArray& after, const char* reason = "") {
+        QTest::newRow(name) << shape << content << stored << after << reason;
+    };
+    row("lines the reader does not use are kept verbatim", "file",
+        "[LCD] ; bench 3\r\nno equals here\r\nUID=7\r\n[Other]\r\nx=1\r\n[LCD]\r\nUID=9\r\n", "7",
+        "[LCD] ; bench 3\r\nno equals here\r\nUID=8\r\n[Other]\r\nx=1\r\n[LCD]\r\nUID=9\r\n");
+    row("a new key follows the last key of its section", "file",
+        "; notes\n[LCD]\nBaud=9600\n\n[Ports]\nCOM1=x\n", "",
+        "; notes\n[LCD]\nBaud=9600\nUID=8\n\n[Ports]\nCOM1=x\n");
+    row("UTF-16 with its byte order mark stays UTF-16", "file", utf16("[LCD]\r\nUID=7\r\n"), "7",
+        utf16("[LCD]\r\nUID=8\r\n"));
+    row("an INI file behind a symlink is written through", "symlink", "[LCD]\nUID=7\n", "7",
+        "[LCD]\nUID=8\n");
+    row("a passwd-like file behind a symlink", "symlink", "root:x:0:0:root:/root:/bin/bash\nbin:x:2:2::/:\n",
+        "", QByteArray(), "no INI file");
+    row("a symlink to nothing", "dangling", "", "", QByteArray(), "does not exist");
+    QByteArray noise(4096, '\0');
+    QRandomGenerator generator(20261206);
+    std::generate(noise.begin(), noise.end(), [&] { return char(generator.bounded(256)); });
+    row("a binary file", "file", noise, "", QByteArray(), "NUL");
+    QByteArray large("[Big]\n");
+    while (large.size() <= 1024 * 1024) {
+        large += "key=" + QByteArray(60, 'v') + "\n";
+    }
+    row("a file over 1 MiB", "file", large + "[LCD]\nUID=7\n", "", QByteArray(), "larger than 1 MiB");
+    row("a FIFO", "fifo", "", "", QByteArray(), "FIFO");
+    row("a read-only file", "read-only", "[LCD]\nUID=7\n", "7", QByteArray(), "read-only");
+    row("a full file system", "full", "; " + QByteArray(200, 'k') + "\n[LCD]\nUID=7\n", "7", QByteArray(),
+        "too large|No space");
+}
 
-    IniFile nowhere(QStringLiteral("/proc/trivex-test.ini"));
-    QVERIFY(!nowhere.write("LCD", "UID", "110"));
+void tst_settings::writesNeverDestroyWhatTheyCannotRead() {
+    QFETCH(QString, shape);
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, reason);
+    std::unique_ptr<FullFileSystem> full;
+    QString path = file();
+    if (shape == "full") {
+        full = std::make_unique<FullFileSystem>(dir_->filePath("fs"));
+        path = full->folder() + "/trivex.ini";
+    }
+    QString target = path;
+    if (shape == "symlink" || shape == "dangling") {
+        target = file("elsewhere.ini");
+        QVERIFY(QFile::link(target, path));
+    } else if (shape == "fifo") {
+        QCOMPARE(::mkfifo(qPrintable(path), 0600), 0);
+    }
+    if (shape != "dangling" && shape != "fifo") {
+        writeFile(target, content);
+    }
+    const bool existed = QFileInfo::exists(target);
+    if (shape == "read-only") {
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup));
+    }
+    if (full) {
+        full->fill();
+    }
+    QTEST(IniFile(path).read("LCD", "UID"), "stored");
+    IniFile ini(path);
+    const bool written = ini.write("LCD", "UID", "8");
+    const QByteArray now = shape == "fifo" ? QByteArray() : readFile(target);
+    const bool exists = QFileInfo::exists(target);
+    full.reset();
+    QCOMPARE(QFileInfo(path).isSymLink(), shape == "symlink" || shape == "dangling");
+    if (after.isNull()) {
+        QVERIFY(!written);
+        QVERIFY2(QRegularExpression(reason).match(ini.errorString()).hasMatch(),
+                 qPrintable(ini.errorString()));
+        QCOMPARE(exists, existed);
+        QCOMPARE(now, content);
+    } else {
+        QVERIFY2(written, qPrintable(ini.errorString()));
+        QCOMPARE(now, after);
+    }
+}
+
+void tst_settings::twoCopiesOfTheProgramLoseNoKey() {
+    const QString path = file();
+    QList<QProcess*> copies;
+    for (const char* name : {"A", "B"}) {
+        auto* copy = new QProcess(this);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TRIVEX_TEST_WRITER", path + "|" + name);
+        copy->setProcessEnvironment(environment);
+        copy->start(QCoreApplication::applicationFilePath(), {});
+        copies << copy;
+    }
+    for (QProcess* copy : copies) {
+        QVERIFY(copy->waitForFinished(60000));
+        QCOMPARE(copy->exitCode(), 0);
+    }
+    IniFile ini(path);
+    for (int round = 1; round <= kRounds; ++round) {
+        QCOMPARE(ini.read("Race", QStringLiteral("A%1").arg(round)), QString::number(round));
+        QCOMPARE(ini.read("Race", QStringLiteral("B%1").arg(round)), QString::number(round));
+    }
 }
 
 void tst_settings::appFolderEndsInExactlyOneSeparator() {
@@ -229,9 +373,36 @@ void tst_settings::locationFallsBackToTheUserFolder() {
     const QString home = dir_->filePath("config");
     QCOMPARE(chooseSettingsFile(dir_->path(), home), dir_->path() + "/trivex.ini");
     QCOMPARE(chooseSettingsFile("/proc", home), home + "/trivex/trivex.ini");
-    // An installed program shares its bin folder with every user: never settings there.
+    // An installed program shares its bin folder with every user: no new settings there, but a
+    // file prepared beside the program is the one it uses.
     QVERIFY(QDir(dir_->path()).mkdir("bin"));
     QCOMPARE(chooseSettingsFile(dir_->filePath("bin"), home), home + "/trivex/trivex.ini");
+    writeFile(dir_->filePath("bin/trivex.ini"), "[LCD]\nCustom1=31\n");
+    QCOMPARE(chooseSettingsFile(dir_->filePath("bin"), home), dir_->filePath("bin/trivex.ini"));
+}
+
+// A file the user may write in a folder where no new file can be made: rewritten in place. Root
+// may write anywhere, so it takes the part of an ordinary user for the write.
+void tst_settings::fileInAFolderThatTakesNoNewFileIsWrittenInPlace() {
+    const QString folder = dir_->filePath("locked");
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + "/trivex.ini";
+    writeFile(path, "[LCD]\nUID=7\n");
+    const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
+    QVERIFY(::chown(qPrintable(dir_->path()), user, user) == 0 || user == ::geteuid());
+    QVERIFY(::chown(qPrintable(folder), user, user) == 0 || user == ::geteuid());
+    QVERIFY(::chown(qPrintable(path), user, user) == 0 || user == ::geteuid());
+    QVERIFY(QFile::setPermissions(folder,
+                                  QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    const uid_t root = ::geteuid();
+    QVERIFY(::seteuid(user) == 0);
+    IniFile ini(path);
+    const bool written = ini.write("LCD", "Baud", "9600");
+    QVERIFY(::seteuid(root) == 0);
+    QVERIFY2(written, qPrintable(ini.errorString()));
+    QCOMPARE(readFile(path), QByteArray("[LCD]\nUID=7\nBaud=9600\n"));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"trivex.ini"});
 }
 
 void tst_settings::writeCreatesTheUserFolder() {
@@ -243,5 +414,21 @@ void tst_settings::writeCreatesTheUserFolder() {
     QVERIFY(QFile::exists(path));
 }
 
-QTEST_GUILESS_MAIN(tst_settings)
+// With TRIVEX_TEST_WRITER=FILE|NAME this program is one of the copies that race for the file:
+// it stores the keys NAME1 to NAME50, each in a write of its own.
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    if (const QString writer = qEnvironmentVariable("TRIVEX_TEST_WRITER"); !writer.isEmpty()) {
+        IniFile ini(writer.section('|', 0, 0));
+        for (int round = 1; round <= kRounds; ++round) {
+            if (!ini.write("Race", writer.section('|', 1) + QString::number(round), QString::number(round))) {
+                std::fprintf(stderr, "%s\n", qPrintable(ini.errorString()));
+                return 1;
+            }
+        }
+        return 0;
+    }
+    tst_settings test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_settings.moc"

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Whole files read and replaced so that nothing the program did not write is ever destroyed:
+// only regular files are opened (a FIFO or a device never blocks a read), and a replacement is
+// checked end to end before it takes the old file's place.
+namespace trivex::settings {
+
+struct FileContents {
+    QByteArray data;
+    bool exists = false;   // false for a missing file (or a symlink to one): empty, not an error
+    bool tooLarge = false; // larger than the size asked for; not read
+    QString error;         // why the file could not be read; empty when it was read
+};
+
+// Reads the file at path whole. A file larger than maxSize is not read.
+FileContents readRegularFile(const QString& path, qint64 maxSize);
+
+// Why path cannot take a new content, or empty when it can. A symlink is judged by its target;
+// a missing plain file can be created.
+QString replaceProblem(const QString& path);
+
+// Replaces the content of path with data: written to a temporary file in the same folder,
+// flushed, its size verified and synced before it is renamed over the old file. A symlink is
+// written through to its target, never replaced. Where the folder takes no temporary file, the
+// file is rewritten in place, its room reserved first so that a full disk refuses before a byte
+// changes. Returns empty on success, otherwise why; the old file is then as it was.
+QString replaceFile(const QString& path, const QByteArray& data);
+
+// The file a write to path reaches: the target of a symlink, otherwise path itself.
+QString writeTarget(const QString& path);
+
+} // namespace trivex::settings
