@@ -7,19 +7,18 @@
 
 namespace trivex::forms {
 
-void storeSettings(QWidget* window, const QString& section, const QList<QPair<QString, QString>>& keys) {
+void storeSettings(QWidget* window, const QList<settings::IniEntry>& entries) {
+    if (settings::WriteINI(entries)) {
+        return;
+    }
     QStringList lost;
-    for (const auto& [key, value] : keys) {
-        if (!settings::WriteINI(section, key, value)) {
-            lost << key;
-        }
+    for (const settings::IniEntry& entry : entries) {
+        lost << entry.key;
     }
-    if (!lost.isEmpty()) {
-        showMessage(
-            window, QMessageBox::Warning,
-            QStringLiteral("These settings could not be stored in %1: %2.\n%3.")
-                .arg(settings::settingsFile(), lost.join(QStringLiteral(", ")), settings::lastWriteError()));
-    }
+    showMessage(window, QMessageBox::Warning,
+                QStringLiteral("These settings could not be stored in %1: %2.\n%3.")
+                    .arg(settings::settingsFile(), lost.join(QStringLiteral(", ")),
+                         capitalised(settings::lastWriteError())));
 }
 
 } // namespace trivex::forms

@@ -1,15 +1,15 @@
 #pragma once
 
+#include "settings/IniFile.h"
+
 #include <QList>
-#include <QPair>
-#include <QString>
 
 class QWidget;
 
 namespace trivex::forms {
 
-// Writes the keys of a closing window in the order given. When the file refuses any of them,
-// the operator is told which were lost and why; the window closes all the same.
-void storeSettings(QWidget* window, const QString& section, const QList<QPair<QString, QString>>& keys);
+// Stores the keys of a closing window in one rewrite of the settings file. When the file refuses
+// them, the operator is told which were not stored and why; the window closes all the same.
+void storeSettings(QWidget* window, const QList<settings::IniEntry>& entries);
 
 } // namespace trivex::forms

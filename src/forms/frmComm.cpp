@@ -123,9 +123,8 @@ void frmComm::showState(const QString& text) {
 }
 
 void frmComm::Form_Unload() {
-    storeSettings(this, kSection,
-                  {{QStringLiteral("CommPort"), main_.variables().strCommPort},
-                   {QStringLiteral("Setting"), main_.variables().strSettings}});
+    storeSettings(this, {{kSection, QStringLiteral("CommPort"), main_.variables().strCommPort},
+                         {kSection, QStringLiteral("Setting"), main_.variables().strSettings}});
 }
 
 bool frmComm::eventFilter(QObject* watched, QEvent* event) {

@@ -114,12 +114,12 @@ void frmLCD::Form_Load() {
 }
 
 void frmLCD::Form_Unload() {
-    // Closing is never refused; a write the file refuses is reported on stderr by WriteINI.
-    settings::WriteINI(kSection, QStringLiteral("UID"), cboUID->currentText());
-    settings::WriteINI(kSection, QStringLiteral("Baud"),
-                       opt9600->isChecked() ? QStringLiteral("9600") : QStringLiteral("4800"));
-    settings::WriteINI(kSection, QStringLiteral("Line1"), txtSU1->text());
-    settings::WriteINI(kSection, QStringLiteral("Line2"), txtSU2->text());
+    // Closing is never refused; keys the file refuses are named in a warning.
+    storeSettings(this, {{kSection, QStringLiteral("UID"), cboUID->currentText()},
+                         {kSection, QStringLiteral("Baud"),
+                          opt9600->isChecked() ? QStringLiteral("9600") : QStringLiteral("4800")},
+                         {kSection, QStringLiteral("Line1"), txtSU1->text()},
+                         {kSection, QStringLiteral("Line2"), txtSU2->text()}});
 }
 
 void frmLCD::closeEvent(QCloseEvent* event) {
