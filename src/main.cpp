@@ -1,4 +1,5 @@
 #include "forms/Style.h"
+#include "forms/Termination.h"
 #include "forms/frmMain.h"
 #include "settings/Profile.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char* argv[]) {
     trivex::settings::settingsFile(); // the settings location is chosen once, here
     trivex::forms::applyApplicationStyle(app);
     trivex::forms::frmMain window;
+    trivex::forms::closeOnTermination(window);
     window.show();
     return QApplication::exec();
 }

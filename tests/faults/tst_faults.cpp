@@ -2,9 +2,11 @@
 // or vanishing settings files, a long burst of commands, and a second instance.
 
 #include "forms/Style.h"
+#include "forms/Termination.h"
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
+#include "settings/Profile.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/MessageWatcher.h"
@@ -20,6 +22,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <memory>
 
 using namespace trivex;
@@ -36,7 +39,6 @@ class tst_faults : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { forms::applyApplicationStyle(*qApp); }
     void cleanup();
 
     void farEndGoesAwayDuringAWait();
@@ -44,6 +46,8 @@ private slots:
     void thousandCommandsArriveCompleteAndInOrder();
     void secondInstanceFindsThePortBusy();
     void readOnlySettingsFileIsReportedAndKept();
+    void terminationStoresTheOpenWindows_data();
+    void terminationStoresTheOpenWindows();
     void settingsFileReplacedWhileAWindowIsOpen();
 
 private:
@@ -140,20 +144,54 @@ void tst_faults::readOnlySettingsFileIsReportedAndKept() {
     const QByteArray before = readFile(bench_->iniPath());
     QVERIFY(QFile::setPermissions(bench_->iniPath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     w.mnuComm->trigger();
+    w.mnuConfig->trigger();
     QPointer<forms::frmComm> comm = w.commWindow();
     comm->cboComm->setCurrentIndex(0);
     comm->cboBaud->setCurrentIndex(1);
     click(comm->cmdSetPort);
     MessageWatcher messages;
-    QString report = test::captureStderr([&] { comm->close(); });
-    QTRY_VERIFY(!comm);
-    QCOMPARE(messages.seen.size(), 1);
-    QCOMPARE(messages.seen[0].icon, QMessageBox::Warning);
-    QVERIFY2(messages.seen[0].text.contains("CommPort, Setting") &&
-                 messages.seen[0].text.contains("read-only"),
-             qPrintable(messages.seen[0].text));
+    QString report = test::captureStderr([&] {
+        comm->close();
+        w.configWindow()->close();
+    });
+    QTRY_VERIFY(!comm && !w.configWindow());
+    QCOMPARE(messages.seen.size(), 2);
+    for (const auto& [message, keys] : {std::pair{messages.seen[0], "CommPort, Setting"},
+                                        std::pair{messages.seen[1], "UID, Baud, Line1, Line2"}}) {
+        QCOMPARE(message.icon, QMessageBox::Warning);
+        QVERIFY2(message.text.contains(keys) && message.text.contains("read-only"), qPrintable(message.text));
+    }
     QCOMPARE(report.count('\n'), 2);
     QCOMPARE(readFile(bench_->iniPath()), before);
+}
+
+// The program ended by a signal stores what its open windows hold, as their close buttons
+// would, and ends with status 0. It runs as a process of its own: this test program with
+// TRIVEX_TEST_HOST set opens both windows and types a UID, then waits for the signal.
+void tst_faults::terminationStoresTheOpenWindows_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void tst_faults::terminationStoresTheOpenWindows() {
+    QFETCH(int, signal);
+    bench_ = std::make_unique<Bench>();
+    QProcess host;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TRIVEX_TEST_HOST", bench_->iniPath());
+    host.setProcessEnvironment(environment);
+    host.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(host.waitForStarted());
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += host.readAllStandardOutput()).contains("ready"), 10000);
+    ::kill(static_cast<pid_t>(host.processId()), signal);
+    QVERIFY(host.waitForFinished(10000));
+    QCOMPARE(host.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(host.exitCode(), 0);
+    QCOMPARE(bench_->get("LCD", "UID"), QStringLiteral("117"));
+    QCOMPARE(bench_->get("Settings", "Setting"), QStringLiteral("4800,n,8,1"));
 }
 
 void tst_faults::settingsFileReplacedWhileAWindowIsOpen() {
@@ -170,5 +208,26 @@ void tst_faults::settingsFileReplacedWhileAWindowIsOpen() {
     QCOMPARE(bench_->get("Other", "keep"), QStringLiteral("1"));
 }
 
-QTEST_MAIN(tst_faults)
+// With TRIVEX_TEST_HOST=INI this program is the program itself, ended by a signal: both
+// secondary windows open, a UID typed and 4800 bit/s set, then "ready" on stdout.
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    forms::applyApplicationStyle(app);
+    if (const QString ini = qEnvironmentVariable("TRIVEX_TEST_HOST"); !ini.isEmpty()) {
+        settings::useSettingsFile(ini);
+        frmMain window;
+        forms::closeOnTermination(window);
+        window.show();
+        window.mnuConfig->trigger();
+        QTest::keyClicks(window.configWindow()->cboUID->lineEdit(), "117");
+        window.mnuComm->trigger();
+        window.commWindow()->cboBaud->setCurrentIndex(1);
+        QTest::mouseClick(window.commWindow()->cmdSetPort, Qt::LeftButton);
+        std::printf("ready\n");
+        std::fflush(stdout);
+        return QApplication::exec();
+    }
+    tst_faults test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_faults.moc"
