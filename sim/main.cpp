@@ -1,5 +1,6 @@
 // trivex-sim: virtual TRIVEX modules on a pseudo-terminal.
 
+#include "settings/FileAccess.h"
 #include "sim/core/Bus.h"
 #include "sim/core/StateFile.h"
 #include "sim/runtime/Attach.h"
@@ -8,8 +9,6 @@
 #include "sim/ui/SimWindow.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QSaveFile>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -17,11 +16,14 @@
 #include <unistd.h>
 
 using namespace trivex::sim;
+namespace settings = trivex::settings;
 
 namespace {
 
 // Exit code of --attach when the configured port is present and no module is needed.
 constexpr int kNotNeeded = 3;
+// A state file holds a line of some 220 characters a module.
+constexpr qint64 kMaxStateSize = 1024 * 1024;
 
 void print(const QString& line) {
     std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
@@ -38,15 +40,24 @@ Lcd::Screen greeting(int address) {
     return screen;
 }
 
-std::vector<ModuleSettings> loadState(const Options& options) {
+// The modules of the state file when there is one, else those of the options. A state file that
+// cannot be read as one is an error: it is never overwritten.
+std::optional<std::vector<ModuleSettings>> loadState(const Options& options, QString* error) {
     if (!options.statePath.isEmpty()) {
-        QFile file(options.statePath);
-        if (file.open(QIODevice::ReadOnly)) {
-            if (auto stored = parseState(file.readAll().toStdString()); stored && !stored->empty()) {
-                return *stored;
+        const settings::FileContents stored = settings::readRegularFile(options.statePath, kMaxStateSize);
+        if (!stored.error.isEmpty()) {
+            *error =
+                QStringLiteral("--state %1: %2; it is left as it is").arg(options.statePath, stored.error);
+            return std::nullopt;
+        }
+        if (stored.exists) {
+            const auto modules = parseState(stored.data.toStdString());
+            if (!modules || modules->empty()) {
+                *error = QStringLiteral("--state %1 is not a module state file; it is left as it is")
+                             .arg(options.statePath);
+                return std::nullopt;
             }
-            print(QStringLiteral("trivex-sim: %1 is not a module state file; starting from the options")
-                      .arg(options.statePath));
+            return *modules;
         }
     }
     std::vector<ModuleSettings> modules = options.modules;
@@ -61,10 +72,10 @@ void saveState(const QString& path, const Bus& bus) {
     for (const Module& module : bus.modules()) {
         settings.push_back(module.settings);
     }
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QByteArray::fromStdString(formatState(settings)));
-        file.commit();
+    const QString error = settings::replaceFile(path, QByteArray::fromStdString(formatState(settings)));
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "trivex-sim: the module state was not stored in %s: %s\n", qPrintable(path),
+                     qPrintable(error));
     }
 }
 
@@ -104,7 +115,12 @@ int main(int argc, char* argv[]) {
     std::signal(SIGINT, quitOnSignal);
     std::signal(SIGTERM, quitOnSignal);
 
-    Bus bus(loadState(*options), BusOptions{options->answerStopFrame});
+    const auto stored = loadState(*options, &error);
+    if (!stored) {
+        std::fprintf(stderr, "trivex-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    Bus bus(*stored, BusOptions{options->answerStopFrame});
     for (Module& module : bus.modules()) {
         for (int address : options->inputHigh) {
             module.inputHigh = module.inputHigh || module.settings.address == address;

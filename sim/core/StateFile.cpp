@@ -1,5 +1,6 @@
 #include "sim/core/StateFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
@@ -73,11 +74,15 @@ std::optional<std::vector<ModuleSettings>> parseState(const std::string& text) {
             return std::nullopt;
         }
         ModuleSettings m;
-        int seen = 0;
+        std::string seen; // the keys given so far; each of the four known ones is allowed once
         while (fields >> word) {
             const auto equals = word.find('=');
             const std::string key = word.substr(0, equals);
             const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
+            if (seen.find(" " + key + " ") != std::string::npos) {
+                return std::nullopt;
+            }
+            seen += " " + key + " ";
             if (key == "address") {
                 const auto address = wholeNumber(value);
                 if (!address || *address > 255) {
@@ -86,7 +91,7 @@ std::optional<std::vector<ModuleSettings>> parseState(const std::string& text) {
                 m.address = static_cast<std::uint8_t>(*address);
             } else if (key == "speed") {
                 const auto speed = wholeNumber(value);
-                if (!speed || *speed == 0) {
+                if (!speed || (*speed != 9600 && *speed != 4800)) {
                     return std::nullopt;
                 }
                 m.lineSpeed = *speed;
@@ -94,10 +99,9 @@ std::optional<std::vector<ModuleSettings>> parseState(const std::string& text) {
                                        : key != "bitmaps" || !fromHex(value, m.bitmaps)) {
                 return std::nullopt;
             }
-            ++seen;
         }
-        if (seen != 4) {
-            return std::nullopt;
+        if (std::count(seen.begin(), seen.end(), ' ') != 2 * 4) {
+            return std::nullopt; // a key is missing
         }
         modules.push_back(m);
     }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,6 +18,11 @@ namespace {
 
 // Start bit, eight data bits, stop bit.
 constexpr int kBitsPerByte = 10;
+
+bool isCharacterDevice(const QFileInfo& file) {
+    struct stat info {};
+    return ::stat(file.absoluteFilePath().toLocal8Bit().constData(), &info) == 0 && S_ISCHR(info.st_mode);
+}
 
 } // namespace
 
@@ -87,11 +93,26 @@ bool PtyBus::open(const QString& linkPath, QString* error) {
     ::cfsetospeed(&raw, B9600);
     ::tcsetattr(master_, TCSANOW, &raw);
 
+    // One virtual module a link: the lock beside it names the one that runs.
+    lock_ = std::make_unique<QLockFile>(linkPath + QStringLiteral(".lock"));
+    lock_->setStaleLockTime(0);
+    if (!lock_->tryLock(0) && lock_->error() == QLockFile::LockFailedError) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        lock_->getLockInfo(&pid, &host, &application);
+        *error = QStringLiteral("another virtual module (process %1) runs at %2").arg(pid).arg(linkPath);
+        return false;
+    }
+    // A link left behind is replaced: one that leads nowhere, or to a pseudo-terminal. Anything
+    // else at that path is somebody's file and stays.
     const QFileInfo link(linkPath);
     if (link.isSymLink()) {
         const QFileInfo target(link.symLinkTarget());
-        if (target.exists() && target.absolutePath() == QLatin1String("/dev/pts")) {
-            *error = QStringLiteral("%1 already leads to %2: another virtual module is running")
+        if (target.exists() &&
+            !(target.absolutePath() == QLatin1String("/dev/pts") && isCharacterDevice(target))) {
+            *error = QStringLiteral(
+                         "%1 leads to %2, which is not a pseudo-terminal; choose another path with --link")
                          .arg(linkPath, target.absoluteFilePath());
             return false;
         }

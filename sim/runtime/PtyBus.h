@@ -2,6 +2,7 @@
 
 #include "sim/core/Bus.h"
 
+#include <QLockFile>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
@@ -18,7 +19,8 @@ public:
     PtyBus(Bus& bus, int answerDelayMs, QObject* parent = nullptr);
     ~PtyBus() override;
 
-    // Creates the pty (raw, no echo) and the symlink; false with *error set when that fails.
+    // Creates the pty (raw, no echo) and the symlink; false with *error set when that fails: when
+    // another virtual module runs at linkPath, or something other than a left-over link is there.
     bool open(const QString& linkPath, QString* error);
     const QString& slavePath() const { return slavePath_; }
     const QString& linkPath() const { return linkPath_; }
@@ -44,6 +46,7 @@ private:
     QString slavePath_;
     QString linkPath_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QLockFile> lock_;
 };
 
 // Speed in bit/s of a termios speed constant; 0 for one this table does not know.

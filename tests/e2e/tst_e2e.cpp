@@ -8,6 +8,7 @@
 #include "sim/runtime/PtyBus.h"
 #include "support/Bench.h"
 #include "support/MessageWatcher.h"
+#include "support/Rows.h"
 #include "support/Script.h"
 
 #include <QAction>
@@ -17,8 +18,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace trivex;
 using forms::frmMain;
@@ -43,6 +46,8 @@ private slots:
     void wrongLineSpeedMakesTheSelectFail();
     void reprogrammedModuleShowsItsGlyphAndAnswersAtItsNewAddress();
     void theSimulatorProgramAnswersAndReports();
+    void theSimulatorLeavesAloneWhatItCannotUse_data();
+    void theSimulatorLeavesAloneWhatItCannotUse();
 
 private:
     // A bus of the given modules behind COM1, and the main window on it.
@@ -168,6 +173,57 @@ void tst_e2e::theSimulatorProgramAnswersAndReports() {
     simulator.terminate();
     QVERIFY(simulator.waitForFinished());
     QVERIFY(!QFileInfo::exists(link));
+}
+
+// Paths the virtual module is given that hold something else: it refuses at once, with a
+// reason, and leaves them as they were; a link left behind by an earlier run is replaced.
+void tst_e2e::theSimulatorLeavesAloneWhatItCannotUse_data() {
+    QTest::addColumn<QString>("state"); // what --state names: "", fifo, text
+    QTest::addColumn<QString>("link");  // what is at --link: "", file (a symlink to one), dangling
+    QTest::addColumn<QString>("reason");
+    test::row("a FIFO as state file", "fifo", "", "FIFO");
+    test::row("a state file that is none", "text", "", "not a module state file");
+    test::row("a link to a file", "", "file", "not a pseudo-terminal");
+    test::row("a link left dangling", "", "dangling", "");
+}
+
+void tst_e2e::theSimulatorLeavesAloneWhatItCannotUse() {
+    QFETCH(QString, state);
+    QFETCH(QString, link);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString statePath = dir.filePath("state");
+    const QString linkPath = dir.filePath("bus");
+    const QString file = dir.filePath("notes.txt");
+    test::writeFile(file, "kept\n");
+    if (state == "fifo") {
+        QCOMPARE(::mkfifo(qPrintable(statePath), 0600), 0);
+    } else if (state == "text") {
+        test::writeFile(statePath, "kept\n");
+    }
+    if (!link.isEmpty()) {
+        QVERIFY(QFile::link(link == "file" ? file : dir.filePath("gone"), linkPath));
+    }
+    QProcess simulator;
+    QStringList arguments{"--headless", "--link", linkPath};
+    if (!state.isEmpty()) {
+        arguments << "--state" << statePath;
+    }
+    simulator.start(QStringLiteral(TRIVEX_SIM_PATH), arguments);
+    if (reason.isEmpty()) {
+        QByteArray output;
+        QTRY_VERIFY((output += simulator.readAllStandardOutput()).contains("COM1=" + linkPath.toUtf8()));
+        QVERIFY(QFileInfo(linkPath).symLinkTarget().startsWith("/dev/pts/"));
+        simulator.terminate();
+        QVERIFY(simulator.waitForFinished(5000));
+    } else {
+        QVERIFY(simulator.waitForFinished(5000));
+        QCOMPARE(simulator.exitCode(), 1);
+        QVERIFY2(simulator.readAllStandardError().contains(reason.toUtf8()), qPrintable(reason));
+        QCOMPARE(test::readFile(file), QByteArray("kept\n"));
+        QCOMPARE(QFileInfo(linkPath).symLinkTarget(), link == "file" ? file : QString());
+        QCOMPARE(QFileInfo(statePath).isFile(), state == "text");
+    }
 }
 
 QTEST_MAIN(tst_e2e)

@@ -232,6 +232,9 @@ void tst_simcore::stateFileRoundTrip() {
     QVERIFY(!parseState("module address=300 speed=9600 screen=00 bitmaps=00\n"));
     QVERIFY(!parseState("garbage\n"));
     QVERIFY(!parseState("module address=101\n"));
+    const std::string line = formatState({ModuleSettings{}});
+    QVERIFY(!parseState(line.substr(0, line.size() - 1) + " address=102\n")); // a key twice
+    QVERIFY(!parseState(std::string(line).replace(line.find("9600"), 4, "2400")));
 }
 
 QTEST_APPLESS_MAIN(tst_simcore)
