@@ -26,6 +26,7 @@ QWidget* create(const ControlSpec& spec, QWidget* parent) {
         auto* box = new QComboBox(parent);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert); // typed text never becomes an entry
+        box->setCompleter(nullptr);                // nor is it completed to one: "12" stays 12
         box->setMaxVisibleItems(8);
         return box;
     }

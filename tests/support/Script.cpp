@@ -1,11 +1,19 @@
 #include "Script.h"
 
+#include "forms/LineBox.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
 namespace trivex::test {
+
+void type(QWidget* widget, const QString& text) {
+    for (const QChar character : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
+    }
+}
 
 void click(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
@@ -24,9 +32,13 @@ void act(QWidget* window, const QString& script) {
         if (verb == QLatin1String("click")) {
             QTest::mouseClick(control, Qt::LeftButton); // any clickable control
         } else if (auto* box = qobject_cast<QLineEdit*>(control); box && verb == QLatin1String("text")) {
-            box->setText(value);
+            box->clear();
+            type(box, value);
+        } else if (box && verb == QLatin1String("put")) {
+            forms::putText(box, value);
         } else if (auto* list = qobject_cast<QComboBox*>(control); list && verb == QLatin1String("text")) {
-            list->setEditText(value);
+            list->clearEditText();
+            type(list->lineEdit(), value);
         } else if (list && verb == QLatin1String("index")) {
             list->setCurrentIndex(value.toInt());
         } else {
