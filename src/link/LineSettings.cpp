@@ -63,7 +63,11 @@ std::optional<LineSettings> parseLineSettings(const QString& text) {
 }
 
 std::optional<int> parseCommPort(const QString& text) {
-    const auto number = protocol::parseByte(text.toStdString());
+    QString digits = text.trimmed();
+    if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
+        digits = digits.mid(3);
+    }
+    const auto number = protocol::parseByte(digits.toStdString());
     if (!number || *number == 0) {
         return std::nullopt;
     }

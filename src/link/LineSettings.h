@@ -19,7 +19,8 @@ struct LineSettings {
 // else gives no value.
 std::optional<LineSettings> parseLineSettings(const QString& text);
 
-// A port number as the settings file holds it: a whole number 1 to 255, blanks ignored.
+// A port number as the settings file or an operator gives it: a whole number 1 to 255 or "COM"
+// followed by one ("3", "03", "COM3", "com3"), blanks ignored. The one rule for port numbers.
 std::optional<int> parseCommPort(const QString& text);
 
 // The device COM n stands for when the settings name none.

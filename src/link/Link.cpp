@@ -15,6 +15,29 @@ Link::Link(SharedVariables& variables, QObject* parent)
     Timer1.setInterval(kTickLength);
     connect(&Timer1, &QTimer::timeout, this, &Link::Timer1_Timer);
     connect(&MSComm1, &SerialControl::OnComm, this, &Link::MSComm1_OnComm);
+    connect(&MSComm1, &SerialControl::opened, this, [this] {
+        if (stopFrameOwed_ && MSComm1.Output(protocol::stopFrame())) {
+            stopFrameOwed_ = false;
+        }
+    });
+}
+
+void Link::waitForReply() {
+    MSComm1.setAwaitingReply(true);
+    WaitTicks(kReplyTicks);
+    MSComm1.setAwaitingReply(false);
+}
+
+bool Link::writeConfiguration(const protocol::Bytes& write1, const protocol::Bytes& write2) {
+    if (!MSComm1.Output(write1)) {
+        return false;
+    }
+    vars_.strCommand = write2;
+    if (MSComm1.Output(vars_.strCommand)) {
+        return true;
+    }
+    stopFrameOwed_ = !MSComm1.Output(protocol::stopFrame());
+    return false;
 }
 
 void Link::SendCommand() {
@@ -63,14 +86,14 @@ bool Link::selectDevice(std::uint8_t address) {
     vars_.strCommand = protocol::startFrame(address);
     SendCommand();
     vars_.bResponse = false;
-    WaitTicks(kReplyTicks);
+    waitForReply();
     return vars_.bResponse;
 }
 
 bool Link::releaseDevice() {
     vars_.strCommand = protocol::stopFrame();
     SendCommand();
-    WaitTicks(kReplyTicks);
+    waitForReply();
     return vars_.bResponse;
 }
 
@@ -79,7 +102,7 @@ InputOutcome Link::queryInput() {
     vars_.strCommand = protocol::inputStatusQuery();
     SendCommand();
     vars_.bResponse = false;
-    WaitTicks(kReplyTicks);
+    waitForReply();
     InputOutcome outcome;
     outcome.answered = vars_.bResponse;
     if (outcome.answered) {

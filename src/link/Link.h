@@ -51,8 +51,18 @@ public:
     // Input status query to whatever module bytAddress names.
     InputOutcome queryInput();
 
+    // The two writes of a configuration command, straight to the port. False when either did
+    // not go out (the port is closed or went away). A start frame that went out without its
+    // command is owed a stop frame: it is written first when the port opens again, so that no
+    // module is left taking configuration commands.
+    bool writeConfiguration(const protocol::Bytes& write1, const protocol::Bytes& write2);
+
 private:
+    // WaitTicks for an exchange's reply; bytes that arrive meanwhile are expected.
+    void waitForReply();
+
     SharedVariables& vars_;
+    bool stopFrameOwed_ = false;
 };
 
 } // namespace trivex::link

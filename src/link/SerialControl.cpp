@@ -1,6 +1,8 @@
 #include "link/SerialControl.h"
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QMetaMethod>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -54,6 +56,13 @@ QString SerialControl::devicePath() const {
     return commPort_ > 0 ? resolver_(commPort_) : QString();
 }
 
+void SerialControl::setRThreshold(int count) {
+    threshold_ = count;
+    if (count > 0 && static_cast<int>(received_.size()) >= count) {
+        QMetaObject::invokeMethod(this, &SerialControl::raiseIfEnough, Qt::QueuedConnection);
+    }
+}
+
 bool SerialControl::PortOpen() const {
     return port_.isOpen() && !lost_;
 }
@@ -62,8 +71,12 @@ bool SerialControl::setPortOpen(bool open) {
     if (!open || !PortOpen()) {
         if (port_.isOpen()) {
             port_.close();
+            if (!lost_) {
+                record(TrafficEntry::Kind::Event, {}, QStringLiteral("port closed"));
+            }
         }
         lost_ = false;
+        received_.clear();
     }
     if (!open || PortOpen()) {
         return true;
@@ -95,7 +108,18 @@ bool SerialControl::setPortOpen(bool open) {
     lastError_.clear();
     lastReason_.clear();
     openedPath_ = path;
+    record(TrafficEntry::Kind::Event, {}, QStringLiteral("port opened: %1 at %2").arg(path, settingsText_));
+    emit opened();
     return true;
+}
+
+QString SerialControl::closedReason() const {
+    if (!lastError_.isEmpty()) {
+        return lastError_;
+    }
+    const QString path = devicePath();
+    return path.isEmpty() ? QStringLiteral("no port is set")
+                          : QStringLiteral("%1: the port is closed").arg(path);
 }
 
 bool SerialControl::refuse(const QString& path, const QString& reason) {
@@ -112,24 +136,62 @@ bool SerialControl::Output(const protocol::Bytes& bytes) {
     // Hand the bytes to the driver now rather than at the next event-loop pass, so that a
     // command goes out whole and in order even when the port is closed right after.
     port_.flush();
-    return PortOpen();
+    if (!PortOpen()) {
+        return false; // the port went away with this write: the loss is what is recorded
+    }
+    record(TrafficEntry::Kind::Sent, bytes);
+    return true;
 }
 
 protocol::Bytes SerialControl::Input() {
     if (!PortOpen()) {
         return {};
     }
+    pull();
+    protocol::Bytes block;
+    block.swap(received_);
+    return block;
+}
+
+void SerialControl::pull() {
     const QByteArray data = port_.readAll();
-    return protocol::Bytes(data.constData(), static_cast<std::size_t>(data.size()));
+    if (data.isEmpty()) {
+        return;
+    }
+    const protocol::Bytes bytes(data.constData(), static_cast<std::size_t>(data.size()));
+    record(TrafficEntry::Kind::Received, bytes);
+    received_ += bytes;
 }
 
 void SerialControl::onReadyRead() {
-    if (!PortOpen() || port_.bytesAvailable() < threshold_) {
+    if (PortOpen()) {
+        pull();
+        raiseIfEnough();
+    }
+}
+
+void SerialControl::raiseIfEnough() {
+    if (!PortOpen() || threshold_ <= 0 || static_cast<int>(received_.size()) < threshold_) {
         return;
     }
     commEvent_ = comEvReceive;
     emit OnComm();
     commEvent_ = 0;
+}
+
+void SerialControl::record(TrafficEntry::Kind kind, const protocol::Bytes& bytes, const QString& event) {
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&SerialControl::traffic);
+    if (!isSignalConnected(signal)) {
+        return;
+    }
+    TrafficEntry entry;
+    entry.nanoseconds = QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs();
+    entry.kind = kind;
+    entry.bytes = bytes;
+    entry.event = event;
+    entry.unexpected = kind == TrafficEntry::Kind::Received && awaiting_ == 0;
+    entry.replyLength = threshold_;
+    emit traffic(entry);
 }
 
 void SerialControl::onError(QSerialPort::SerialPortError error) {
@@ -152,9 +214,12 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
     // Qt reports a full output buffer (EAGAIN) as the same resource error as a device that went
     // away. The bytes stay queued and go out once the driver takes more; only a hung-up or
     // failed device ends the port.
+    // A read that found nothing (EAGAIN) is the same error again, and after it Qt no longer
+    // watches the port for input until it is read from: read it now, so that it listens again.
     pollfd device{static_cast<int>(port_.handle()), POLLIN | POLLOUT, 0};
     if (::poll(&device, 1, 0) >= 0 && !(device.revents & (POLLHUP | POLLERR | POLLNVAL))) {
         port_.clearError();
+        QMetaObject::invokeMethod(this, &SerialControl::onReadyRead, Qt::QueuedConnection);
         return;
     }
     // A device that went away makes Qt report the same error over and over from its read
@@ -162,6 +227,7 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
     lost_ = true;
     lastReason_ = QStringLiteral("%1; the port is closed").arg(port_.errorString());
     lastError_ = QStringLiteral("%1: %2").arg(openedPath_, lastReason_);
+    record(TrafficEntry::Kind::Event, {}, QStringLiteral("port lost: %1").arg(lastError_));
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LineSettings.h"
+#include "link/Traffic.h"
 #include "protocol/Bytes.h"
 
 #include <QObject>
@@ -43,8 +44,10 @@ public:
     const QString& Settings() const { return settingsText_; }
     bool setSettings(const QString& text);
 
+    // Lowering the threshold below the number of bytes already waiting raises the receive event
+    // (in the next event-loop pass), as the control does, so that they are not left unseen.
     int RThreshold() const { return threshold_; }
-    void setRThreshold(int count) { threshold_ = count; }
+    void setRThreshold(int count);
 
     // 1: Input yields bytes. Kept for completeness; Input always hands over bytes.
     int InputMode() const { return inputMode_; }
@@ -60,22 +63,37 @@ public:
     // Every received byte waiting now; they are removed from the receive buffer.
     protocol::Bytes Input();
 
+    // Set while an exchange waits for its reply (nested waits count); bytes that arrive
+    // otherwise are unexpected.
+    void setAwaitingReply(bool awaiting) { awaiting_ += awaiting ? 1 : -1; }
+
     int CommEvent() const { return commEvent_; }
 
     // The device the current port number stands for, and why the port last failed or closed.
     QString devicePath() const;
     const QString& lastError() const { return lastError_; }
     const QString& lastReason() const { return lastReason_; } // the same without the device
+    // While the port is closed: its device and why it is closed, for the operator.
+    QString closedReason() const;
 
 signals:
     void OnComm();
     // The port was closed because its device failed or went away.
     void portLost(const QString& reason);
+    // The port has just been opened.
+    void opened();
+    // Every write, every block read and every change of the port, for whoever listens; nothing
+    // is recorded while nobody does.
+    void traffic(const trivex::link::TrafficEntry& entry);
 
 private:
     void onReadyRead();
+    // Takes every byte Qt has read into the receive buffer; this also re-arms Qt's reading.
+    void pull();
+    void raiseIfEnough();
     void onError(QSerialPort::SerialPortError error);
     bool refuse(const QString& path, const QString& reason);
+    void record(TrafficEntry::Kind kind, const protocol::Bytes& bytes, const QString& event = QString());
 
     QSerialPort port_;
     DeviceResolver resolver_;
@@ -86,6 +104,8 @@ private:
     int inputMode_ = 0;
     int commEvent_ = 0;
     bool lost_ = false;
+    int awaiting_ = 0;
+    protocol::Bytes received_; // read from the port, not yet handed over by Input
     QString lastError_;
     QString lastReason_;
     QString openedPath_;

@@ -128,6 +128,7 @@ void tst_frmMain::exchangesShowTheirOutcome_data() {
     row("stray byte in front of the answer", "select=00 EE 65", "Device Not Found", false);
     row("address text repeated as shown", "select(0102)=EE 66", "UID 0102 Connected", true);
     row("configuration address", "select(100)=EE 64", "UID 100 Connected", true);
+    row("typed 12 is not completed to 120", "select(12)=EE 0C", "UID 12 Connected", true);
     row("stop frame with nothing selected", "release=", "No Response", false);
     row("stop frame after a select, module silent", "select=EE 65; release=", "Device Disconnected", false);
     row("late acknowledge seen only by the stop frame", "select@200=EE 65; release=", "Device Disconnected",
@@ -140,6 +141,8 @@ void tst_frmMain::exchangesShowTheirOutcome_data() {
         true, "LOW");
     row("input answered by another module", "select=EE 65; input=EE 64 08", "No Response", true);
     row("input answered with the acknowledge only", "select=EE 65; input=EE 65", "No Response", true);
+    row("bytes left by an input query are read when the threshold drops",
+        "select=EE 65; input=EE 65; release=; select(102)=EE 66", "UID 102 Connected", true);
 }
 
 void tst_frmMain::exchangesShowTheirOutcome() {
@@ -153,13 +156,13 @@ void tst_frmMain::exchangesShowTheirOutcome() {
         QPushButton* button = action == "input"     ? w.cmdInput
                               : action == "release" ? w.cmdDeselect
                                                     : w.cmdSelect;
+        const QString address = action.contains('(') ? action.section('(', 1).chopped(1) : "101";
         if (button == w.cmdSelect) {
-            w.cboAddr->setEditText(action.contains('(') ? action.section('(', 1).chopped(1) : "101");
+            test::act(&w, "text cboAddr=" + address);
         }
-        const std::string frame = button == w.cmdInput ? hex("FE 0E")
-                                  : button == w.cmdDeselect
-                                      ? hex("EA")
-                                      : hex("EF") + char(w.cboAddr->currentText().toInt());
+        const std::string frame = button == w.cmdInput      ? hex("FE 0E")
+                                  : button == w.cmdDeselect ? hex("EA")
+                                                            : hex("EF") + char(address.toInt());
         bench_->peer.clearAnswers();
         if (!reply.empty()) {
             bench_->peer.answer(frame, reply, delay ? delay : 1);
@@ -180,7 +183,7 @@ void tst_frmMain::exchangesShowTheirOutcome() {
 
 void tst_frmMain::badAddressTextSendsNothing_data() {
     QTest::addColumn<QString>("address");
-    for (const char* text : {"", "abc", "256", "1.5", "-1", "0x65"}) {
+    for (const char* text : {"", "abc", "256", "1.5", "-1", "0x65", "<b>1</b>"}) {
         QTest::newRow(text[0] ? text : "empty") << QString::fromLatin1(text);
     }
 }
@@ -188,9 +191,10 @@ void tst_frmMain::badAddressTextSendsNothing_data() {
 void tst_frmMain::badAddressTextSendsNothing() {
     QFETCH(QString, address);
     frmMain& w = open();
-    w.cboAddr->setEditText(address);
+    test::act(&w, "text cboAddr=" + address);
     click(w.cmdSelect);
     QVERIFY2(w.statusText().contains("refused"), qPrintable(w.statusText()));
+    QCOMPARE(w.findChild<QLabel*>("Panel1")->textFormat(), Qt::PlainText); // the text is the operator's
     QVERIFY(w.statusText().contains('"' + address + '"'));
     QVERIFY(w.cmdSelect->isEnabled() && w.mnuConfig->isEnabled());
     QCOMPARE(w.cboAddr->count(), 33);

@@ -10,9 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace trivex;
 using namespace trivex::link;
@@ -46,6 +49,7 @@ private slots:
     void refusesWhatCannotBeOpened_data();
     void refusesWhatCannotBeOpened();
     void receiveEventWaitsForTheThreshold();
+    void readThatFindsNothingDoesNotDeafenThePort();
     void burstBeyondTheDriverBufferWaitsForTheLine();
 
     void waitCountsItsTicksFromZero();
@@ -90,7 +94,9 @@ void tst_link::textForms_data() {
     test::row("port 1", "1", "", 1);
     test::row("port with blanks", " 7 ", "", 7);
     test::row("port 0", "0", "", 0);
-    test::row("port by name", "COM1", "", 0);
+    test::row("port by name", "COM1", "", 1);
+    test::row("port by name, lower case, leading zero", " com03 ", "", 3);
+    test::row("port 0 by name", "COM0", "", 0);
     test::row("port as a fraction", "3.5", "", 0);
     test::row("port too large", "256", "", 0);
 }
@@ -175,6 +181,29 @@ void tst_link::receiveEventWaitsForTheThreshold() {
     QTRY_COMPARE(events.count(), 1);
     QCOMPARE(toHex(block), toHex(hex("EE 65")));
     QCOMPARE(link_->MSComm1.Input(), protocol::Bytes());
+}
+
+// Another reader of the line takes the bytes first while reads wait for a byte (VMIN 1): Qt's
+// read then fails with EAGAIN, a resource error, after which Qt watches the port no longer.
+void tst_link::readThatFindsNothingDoesNotDeafenThePort() {
+    link_->MSComm1.setPortOpen(false);
+    const int thief = ::open(qPrintable(peer_->slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(thief >= 0);
+    int stolen = 0;
+    QSocketNotifier stealing(thief, QSocketNotifier::Read); // before the port's own: it reads first
+    connect(&stealing, &QSocketNotifier::activated, this, [&] {
+        char buffer[64];
+        stolen += int(::read(thief, buffer, sizeof buffer));
+    });
+    QVERIFY(link_->MSComm1.setPortOpen(true));
+    peer_->setMinimumRead(1);
+    peer_->send(hex("00 00"));
+    QTRY_COMPARE(stolen, 2);
+    stealing.setEnabled(false);
+    ::close(thief);
+    vars_->bytAddress = 0x65;
+    peer_->send(hex("EE 65"));
+    QTRY_VERIFY(vars_->bResponse);
 }
 
 void tst_link::burstBeyondTheDriverBufferWaitsForTheLine() {

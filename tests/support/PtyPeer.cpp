@@ -84,6 +84,13 @@ void PtyPeer::answer(const std::string& trigger, const std::string& reply, int d
     answers_.push_back({trigger, reply, delayMs});
 }
 
+void PtyPeer::setMinimumRead(int bytes) {
+    termios settings{};
+    ::tcgetattr(master_, &settings);
+    settings.c_cc[VMIN] = static_cast<cc_t>(bytes);
+    ::tcsetattr(master_, TCSANOW, &settings);
+}
+
 speed_t PtyPeer::lineSpeed() const {
     termios settings{};
     ::tcgetattr(master_, &settings);

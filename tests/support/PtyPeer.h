@@ -44,6 +44,9 @@ public:
     // The line speed the program has set on its side, read from the shared termios.
     speed_t lineSpeed() const;
 
+    // Reads on the program's side wait for this many bytes (VMIN) instead of returning none.
+    void setMinimumRead(int bytes);
+
     // The far end goes away, as when a USB adapter is pulled.
     void close();
 
