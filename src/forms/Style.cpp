@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QProxyStyle>
@@ -128,7 +129,11 @@ void makeFixedWindow(QWidget* window, QSize size) {
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint);
-    window->setFixedSize(size);
+    if (size.isValid()) {
+        window->setFixedSize(size);
+    } else if (window->layout()) {
+        window->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    }
     window->setWindowIcon(applicationIcon());
     new CentreOnFirstShow(window);
 }

@@ -31,7 +31,8 @@ QIcon applicationIcon();
 void applyApplicationStyle(QApplication& app);
 
 // A window of fixed size: single border, no minimize or maximize button, the program's icon,
-// centred on its screen when it is first shown.
-void makeFixedWindow(QWidget* window, QSize size);
+// centred on its screen when it is first shown. Without a size, the window takes the size its
+// layout asks for and keeps following it.
+void makeFixedWindow(QWidget* window, QSize size = QSize());
 
 } // namespace trivex::forms

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,8 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <cstdio>
+#include <memory>
+#include <utility>
 
 namespace trivex::forms {
 
@@ -117,6 +120,9 @@ void frmMain::buildWindow() {
     cmdLtoR->setEnabled(false);
     cmdRToL->setEnabled(false);
 
+    // The menu stays in the window: a desktop's global menu bar would show only entries that
+    // open a menu, and these two open windows.
+    menuBar()->setNativeMenuBar(false);
     mnuComm = menuBar()->addAction(QStringLiteral("Communication"));
     mnuComm->setObjectName(QStringLiteral("mnuComm"));
     mnuConfig = menuBar()->addAction(QStringLiteral("LCD Settings"));
@@ -131,41 +137,52 @@ void frmMain::buildWindow() {
     statusPanel_->setObjectName(QStringLiteral("Panel1"));
     statusPanel_->setFont(statusBarFont());
     statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusPanel_->setTextFormat(Qt::PlainText); // it repeats what the operator typed
     StatusBar1->addWidget(statusPanel_, 1);
 
-    makeFixedWindow(
-        this, QSize(pixels(kMainClientWidth), menuBar()->sizeHint().height() + pixels(kMainClientHeight)));
+    // The window is as large as its menu bar, client area and status bar, whatever height the
+    // menu bar takes on this desktop.
+    makeFixedWindow(this);
 }
 
 void frmMain::connectHandlers() {
     connect(mnuComm, &QAction::triggered, this, &frmMain::mnuComm_Click);
     connect(mnuConfig, &QAction::triggered, this, &frmMain::mnuConfig_Click);
     const std::pair<QAbstractButton*, void (frmMain::*)()> clicks[] = {
-        {cmdSelect, &frmMain::cmdSelect_Click},
-        {cmdDeselect, &frmMain::cmdDeselect_Click},
-        {cmdInput, &frmMain::cmdInput_Click},
-        {cmdSendAscii, &frmMain::cmdSendAscii_Click},
-        {cmdClearLCD, &frmMain::cmdClearLCD_Click},
-        {optBlue, &frmMain::optBlue_Click},
-        {optYG, &frmMain::optYG_Click},
-        {optUC, &frmMain::optUC_Click},
-        {optBC, &frmMain::optBC_Click},
-        {optHC, &frmMain::optHC_Click},
-        {cmdSetCursor, &frmMain::cmdSetCursor_Click},
-        {cmdClrRow, &frmMain::cmdClrRow_Click},
-        {cmdClrColumn, &frmMain::cmdClrColumn_Click},
-        {optBLON, &frmMain::optBLON_Click},
-        {optBLOFF, &frmMain::optBLOFF_Click},
-        {optBlink, &frmMain::optBlink_Click},
-        {cmdInitGraph, &frmMain::cmdInitGraph_Click},
-        {cmdLtoR, &frmMain::cmdLtoR_Click},
-        {cmdRToL, &frmMain::cmdRToL_Click},
-        {cmdShowStartup, &frmMain::cmdShowStartup_Click},
-        {cmdOnOutput, &frmMain::cmdOnOutput_Click},
-        {cmdOffOutput, &frmMain::cmdOffOutput_Click},
+        {cmdSelect, &frmMain::cmdSelect_Click},       {cmdDeselect, &frmMain::cmdDeselect_Click},
+        {cmdInput, &frmMain::cmdInput_Click},         {cmdSendAscii, &frmMain::cmdSendAscii_Click},
+        {cmdClearLCD, &frmMain::cmdClearLCD_Click},   {cmdSetCursor, &frmMain::cmdSetCursor_Click},
+        {cmdClrRow, &frmMain::cmdClrRow_Click},       {cmdClrColumn, &frmMain::cmdClrColumn_Click},
+        {cmdInitGraph, &frmMain::cmdInitGraph_Click}, {cmdLtoR, &frmMain::cmdLtoR_Click},
+        {cmdRToL, &frmMain::cmdRToL_Click},           {cmdShowStartup, &frmMain::cmdShowStartup_Click},
+        {cmdOnOutput, &frmMain::cmdOnOutput_Click},   {cmdOffOutput, &frmMain::cmdOffOutput_Click},
     };
     for (const auto& [button, handler] : clicks) {
         connect(button, &QAbstractButton::clicked, this, handler);
+    }
+    // An option acts whenever it becomes chosen: by the mouse, the keyboard or an
+    // accessibility action. A click on the option already chosen acts again, so that a
+    // command can be repeated (to a module that was switched off and on, say).
+    const std::pair<QRadioButton*, void (frmMain::*)()> options[] = {
+        {optBlue, &frmMain::optBlue_Click},   {optYG, &frmMain::optYG_Click},
+        {optUC, &frmMain::optUC_Click},       {optBC, &frmMain::optBC_Click},
+        {optHC, &frmMain::optHC_Click},       {optBLON, &frmMain::optBLON_Click},
+        {optBLOFF, &frmMain::optBLOFF_Click}, {optBlink, &frmMain::optBlink_Click},
+    };
+    for (const auto& [option, handler] : options) {
+        connect(option, &QAbstractButton::toggled, this, [this, handler = handler](bool chosen) {
+            if (chosen) {
+                (this->*handler)();
+            }
+        });
+        auto chosenBefore = std::make_shared<bool>(false);
+        connect(option, &QAbstractButton::pressed, this,
+                [option = option, chosenBefore] { *chosenBefore = option->isChecked(); });
+        connect(option, &QAbstractButton::clicked, this, [this, handler = handler, chosenBefore] {
+            if (std::exchange(*chosenBefore, false)) {
+                (this->*handler)();
+            }
+        });
     }
     for (int i = 0; i < kCustomCharacterButtons; ++i) {
         connect(cmdChar[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
@@ -428,12 +445,18 @@ void frmMain::cmdOffOutput_Click() {
 
 // The line-box key rule: a key that produces a character in a full line moves the focus to the
 // other line. The key itself is not consumed; the full line still handles (and refuses) it.
+// Text an input method commits (a dead key, compose, an IME) counts as typed.
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == txtLine1 || watched == txtLine2)) {
-        const auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == txtLine1 || watched == txtLine2) {
+        bool producesCharacter = false;
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            producesCharacter = !key->text().isEmpty() && key->key() != Qt::Key_Delete &&
+                                key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab;
+        } else if (event->type() == QEvent::InputMethod) {
+            producesCharacter = !static_cast<QInputMethodEvent*>(event)->commitString().isEmpty();
+        }
         auto* line = static_cast<QLineEdit*>(watched);
-        const bool producesCharacter = !key->text().isEmpty() && key->key() != Qt::Key_Delete &&
-                                       key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab;
         if (producesCharacter && line->text().size() == protocol::kLineLength) {
             (line == txtLine1 ? txtLine2 : txtLine1)->setFocus(Qt::OtherFocusReason);
         }

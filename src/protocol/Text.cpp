@@ -1,5 +1,7 @@
 #include "protocol/Text.h"
 
+#include "protocol/Markers.h"
+
 namespace trivex::protocol {
 
 namespace {
@@ -12,6 +14,15 @@ bool isBlank(char c) {
 
 bool isSendable(char32_t character) {
     return character <= 0xFF;
+}
+
+bool isFrameMarker(char32_t character) {
+    return character == kStartFrame || character == kStopFrame || character == kCommandPrefix ||
+           character == kAcknowledge;
+}
+
+bool isTypeable(char32_t character) {
+    return isSendable(character) && !isFrameMarker(character);
 }
 
 Bytes displayBytes(std::u32string_view text) {

@@ -16,6 +16,14 @@ constexpr char kUnsendableReplacement = '?';
 // Display text travels as ISO 8859-1: code points up to U+00FF are their own byte.
 bool isSendable(char32_t character);
 
+// Characters whose byte is a frame marker (\u00EA, \u00EE, \u00EF, \u00FE are EA, EE, EF, FE): typed into
+// display text they would release, select or command modules instead of being shown.
+bool isFrameMarker(char32_t character);
+
+// What an operator may type into display text: a character with a byte of its own that is no
+// frame marker.
+bool isTypeable(char32_t character);
+
 // One byte per character; a character beyond ISO 8859-1 becomes kUnsendableReplacement.
 Bytes displayBytes(std::u32string_view text);
 

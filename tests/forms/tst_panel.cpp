@@ -9,6 +9,7 @@
 #include "support/Hex.h"
 #include "support/Script.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolTip>
 #include <functional>
 #include <memory>
 
@@ -28,17 +30,7 @@ using test::Bench;
 using test::click;
 using test::hex;
 using test::toHex;
-
-namespace {
-
-// Real key events for any text, including characters QTest::keyClicks cannot type.
-void type(QWidget* widget, const QString& text) {
-    for (const QChar character : text) {
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
-    }
-}
-
-} // namespace
+using test::type;
 
 class tst_panel : public QObject {
     Q_OBJECT
@@ -54,7 +46,8 @@ private slots:
     void looksTintBothLinesAndSendNothing();
     void optionGroupsAreIndependent();
     void fullLineMovesTheFocusWithoutCarryingTheKey();
-    void lineBoxesRefuseCharactersWithoutAByte();
+    void lineBoxesRefuseCharactersTheyCannotSend();
+    void optionsActWhenChosenInAnyWay();
     void tabVisitsTheControlsInLayoutOrder();
     void everyCaptionFits();
     void windowIsLaidOutAsDrawn();
@@ -225,14 +218,46 @@ void tst_panel::fullLineMovesTheFocusWithoutCarryingTheKey() {
     QTest::keyClick(w.txtLine1, Qt::Key_Backspace);
     QVERIFY(w.txtLine2->hasFocus());
     QCOMPARE(w.txtLine1->text(), QStringLiteral("ABCDEFGHIJKLMNO"));
+    // So does text an input method commits (a dead key or compose sequence).
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("\u00E9"));
+    QApplication::sendEvent(w.txtLine2, &composed);
+    QVERIFY(w.txtLine1->hasFocus());
+    QCOMPARE(w.txtLine2->text(), QString(16, 'x'));
 }
 
-void tst_panel::lineBoxesRefuseCharactersWithoutAByte() {
+// Characters without a byte of their own, and the four whose byte is a frame marker (ê, î, ï, þ:
+// EA, EE, EF, FE), are refused as they are typed, and the operator is told why.
+void tst_panel::lineBoxesRefuseCharactersTheyCannotSend() {
     frmMain& w = window();
     type(w.txtLine1, QStringLiteral("A\u20AC\u00E9\u0100B"));
     QCOMPARE(w.txtLine1->text(), QStringLiteral("A\u00E9B"));
+    QTRY_VERIFY(QToolTip::text().contains("no byte"));
+    type(w.txtLine2, QStringLiteral("\u00EFd\u00FE0x\u00EA Fen\u00EAtre \u00EE"));
+    QCOMPARE(w.txtLine2->text(), QStringLiteral("d0x Fentre "));
+    QTRY_VERIFY(QToolTip::text().contains("frame marker"));
+    click(w.cmdSendAscii);
+    QVERIFY(bench_->peer.waitForBytes(16));
+    QCOMPARE(toHex(bench_->peer.received()), toHex(hex("0D 41 E9 42 0C") + "d0x Fentre "));
     type(w.txtLine1, QString(20, QLatin1Char('x')));
     QCOMPARE(w.txtLine1->text().size(), 16);
+}
+
+void tst_panel::optionsActWhenChosenInAnyWay() {
+    frmMain& w = window();
+    // An accessibility tool's toggle action, as screen readers and UI automation use it.
+    QAccessibleInterface* option = QAccessible::queryAccessibleInterface(w.optBLON);
+    QVERIFY(option && option->actionInterface());
+    option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(w.optBLON->isChecked());
+    // The arrow keys move the choice within the group.
+    w.optBLON->setFocus();
+    QTest::keyClick(w.optBLON, Qt::Key_Right);
+    QVERIFY(w.optBLOFF->isChecked());
+    // A click on the option already chosen sends again.
+    click(w.optBLOFF);
+    QVERIFY(bench_->peer.waitForBytes(6));
+    QCOMPARE(toHex(bench_->peer.received()), toHex(hex("FE 06 FE 07 FE 07")));
 }
 
 void tst_panel::tabVisitsTheControlsInLayoutOrder() {
@@ -275,6 +300,14 @@ void tst_panel::windowIsLaidOutAsDrawn() {
     QCOMPARE(w.statusBar()->height(), 25);
     QCOMPARE(w.statusBar()->geometry().top(), w.centralWidget()->geometry().bottom() + 1);
     QCOMPARE(w.height(), w.menuBar()->height() + 516);
+    // The menu stays in the window (a global menu bar would drop both entries), and the window
+    // follows the height the menu bar takes.
+    QVERIFY(!w.menuBar()->isNativeMenuBar());
+    QFont large = w.menuBar()->font();
+    large.setPixelSize(24);
+    w.menuBar()->setFont(large);
+    QTRY_COMPARE(w.height(), w.menuBar()->height() + 516);
+    QCOMPARE(w.centralWidget()->size(), QSize(468, 491));
     QVERIFY(!w.statusBar()->isSizeGripEnabled());
     QVERIFY((w.frameGeometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
     QCOMPARE(w.minimumSize(), w.maximumSize());
