@@ -3,6 +3,7 @@
 #include "forms/Texts.h"
 
 #include <QLabel>
+#include <QTextDocument>
 #include <cstdio>
 
 namespace trivex::forms {
@@ -37,6 +38,10 @@ void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, c
 
 void setMessagesToStderr(bool value) {
     toStderr() = value;
+}
+
+QString plainToolTip(const QString& text) {
+    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 QString capitalised(const QString& text) {

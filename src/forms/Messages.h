@@ -14,6 +14,9 @@ void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text,
 // While the program ends on a signal nobody is there to press OK: messages then go to stderr.
 void setMessagesToStderr(bool toStderr);
 
+// A tooltip that shows text as it is, never as markup.
+QString plainToolTip(const QString& text);
+
 // The text with its first letter in upper case, for a reason that starts a sentence.
 QString capitalised(const QString& text);
 

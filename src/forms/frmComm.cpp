@@ -1,5 +1,6 @@
 #include "forms/frmComm.h"
 
+#include "forms/Messages.h"
 #include "forms/StoreSettings.h"
 #include "forms/Style.h"
 #include "forms/Twips.h"
@@ -12,7 +13,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <optional>
 
 namespace trivex::forms {
@@ -30,15 +30,13 @@ const QString kPortRefused = QStringLiteral("Nothing changed: \"%1\" is not COM1
 const QString kPortOpen = QStringLiteral("COM%1 open at %2 (%3)");
 const QString kPortClosed = QStringLiteral("COM%1 closed: %2 (%3)");
 
-// The port a typed or chosen entry names: "COM5" or "5" (blanks and letter case aside).
+// The entry a port number names: ports 1 to 7 are offered.
 std::optional<int> portNamed(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("^(COM)?([1-7])$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = pattern.match(text.trimmed());
-    if (!match.hasMatch()) {
+    const std::optional<int> port = link::parseCommPort(text);
+    if (!port || *port > kPortEntries) {
         return std::nullopt;
     }
-    return match.captured(2).toInt();
+    return port;
 }
 
 } // namespace
@@ -54,6 +52,7 @@ frmComm::frmComm(frmMain& main)
     cboBaud = controls_.get<QComboBox>("cboBaud");
     cmdSetPort = controls_.get<QPushButton>("cmdSetPort");
     lblPortState = controls_.get<QLabel>("lblPortState");
+    lblPortState->setTextFormat(Qt::PlainText);
     makeFixedWindow(this, twipsSize(kCommClientWidth, kCommClientHeight));
     connect(cmdSetPort, &QPushButton::clicked, this, &frmComm::cmdSetPort_Click);
     connect(&main_.MSComm1(), &link::SerialControl::portLost, this, &frmComm::showState);
@@ -83,11 +82,12 @@ void frmComm::describePorts() {
     for (int port = 1; port <= kPortEntries; ++port) {
         const QString device = main_.MSComm1().deviceFor(port);
         const QString problem = link::deviceProblem(device);
-        cboComm->setItemData(port - 1,
-                             QStringLiteral("COM%1 stands for %2: %3")
-                                 .arg(port)
-                                 .arg(device, problem.isEmpty() ? QStringLiteral("present") : problem),
-                             Qt::ToolTipRole);
+        cboComm->setItemData(
+            port - 1,
+            plainToolTip(QStringLiteral("COM%1 stands for %2: %3")
+                             .arg(port)
+                             .arg(device, problem.isEmpty() ? QStringLiteral("present") : problem)),
+            Qt::ToolTipRole);
     }
 }
 
@@ -117,7 +117,7 @@ void frmComm::cmdSetPort_Click() {
 
 // One line under "SET": as much as fits, the reason first; the whole text as its tooltip.
 void frmComm::showState(const QString& text) {
-    lblPortState->setToolTip(text);
+    lblPortState->setToolTip(plainToolTip(text));
     lblPortState->setText(
         lblPortState->fontMetrics().elidedText(text, Qt::ElideRight, lblPortState->width()));
 }

@@ -37,6 +37,12 @@ const QString kUidRefused =
     QStringLiteral("The UID \"%1\" was not sent: a UID is a whole number from 0 to 255.");
 const QString kCellRefused = QStringLiteral("CHAR %1, byte %2: \"%3\" is not a whole number from 0 to 255.\n"
                                             "Nothing was sent.");
+const QString kLineTooLong =
+    QStringLiteral("Line %1 of the default screen was not sent: it holds %2 characters, and a "
+                   "line of the display holds %3.");
+const QString kLineHoldsMarker = QStringLiteral(
+    "Line %1 of the default screen was not sent: it holds \u201C%2\u201D, whose byte is a frame marker on "
+    "the bus and would be taken as a command to every module.");
 
 QString customKey(int cell) {
     return QStringLiteral("Custom%1").arg(cell + 1);
@@ -131,8 +137,12 @@ void frmLCD::whenPortOpen(void (frmLCD::*send)()) {
     if (main_.MSComm1().PortOpen()) {
         (this->*send)();
     } else {
-        showMessage(this, QMessageBox::Warning, kPortNotOpen);
+        portNotOpen();
     }
+}
+
+void frmLCD::portNotOpen() {
+    showMessage(this, QMessageBox::Warning, kPortNotOpen, capitalised(main_.MSComm1().closedReason()) + '.');
 }
 
 void frmLCD::cmdSetLCD_Click() {
@@ -148,11 +158,12 @@ void frmLCD::cmdCustom_Click() {
     whenPortOpen(&frmLCD::SendCustomCharacters);
 }
 
-void frmLCD::write(const std::string& write1, const std::string& write2) {
-    link::SharedVariables& vars = main_.variables();
-    vars.strCommand = write2;
-    main_.MSComm1().Output(write1);
-    main_.MSComm1().Output(vars.strCommand);
+bool frmLCD::write(const protocol::ConfigurationCommand& command) {
+    if (main_.serialLink().writeConfiguration(command.write1, command.write2)) {
+        return true;
+    }
+    portNotOpen();
+    return false;
 }
 
 void frmLCD::SendUID() {
@@ -161,26 +172,43 @@ void frmLCD::SendUID() {
         showMessage(this, QMessageBox::Warning, kUidRefused.arg(cboUID->currentText()));
         return;
     }
-    const protocol::ConfigurationCommand command = protocol::setUid(*uid);
-    write(command.write1, command.write2);
-    showMessage(this, QMessageBox::Information, kUidChanged);
+    if (write(protocol::setUid(*uid))) {
+        showMessage(this, QMessageBox::Information, kUidChanged);
+    }
 }
 
 void frmLCD::SendBaudRate() {
-    const protocol::ConfigurationCommand command = protocol::setLineSpeed(
-        opt9600->isChecked() ? protocol::LineSpeed::Baud9600 : protocol::LineSpeed::Baud4800);
-    write(command.write1, command.write2);
-    showMessage(this, QMessageBox::Information, kBaudChanged);
+    if (write(protocol::setLineSpeed(opt9600->isChecked() ? protocol::LineSpeed::Baud9600
+                                                          : protocol::LineSpeed::Baud4800))) {
+        showMessage(this, QMessageBox::Information, kBaudChanged);
+    }
 }
 
 void frmLCD::SendDefaultScreen() {
+    // A line longer than the display, or one holding a marker byte, would spill into commands
+    // that every module takes: refused before anything is written, the boxes as they were.
+    const QLineEdit* lines[] = {txtSU1, txtSU2};
+    for (int n = 1; n <= 2; ++n) {
+        const std::u32string text = lines[n - 1]->text().toStdU32String();
+        if (text.size() > static_cast<std::size_t>(protocol::kLineLength)) {
+            showMessage(this, QMessageBox::Warning,
+                        kLineTooLong.arg(n).arg(text.size()).arg(protocol::kLineLength));
+            return;
+        }
+        for (char32_t character : text) {
+            if (protocol::isFrameMarker(character)) {
+                showMessage(this, QMessageBox::Warning,
+                            kLineHoldsMarker.arg(n).arg(QString::fromUcs4(&character, 1)));
+                return;
+            }
+        }
+    }
     putText(txtSU1, lineAsSent(txtSU1->text()));
     putText(txtSU2, lineAsSent(txtSU2->text()));
-    const protocol::ConfigurationCommand command =
-        protocol::setDefaultScreen(protocol::displayBytes(txtSU1->text().toStdU32String()),
-                                   protocol::displayBytes(txtSU2->text().toStdU32String()));
-    write(command.write1, command.write2);
-    showMessage(this, QMessageBox::Information, kScreenChanged);
+    if (write(protocol::setDefaultScreen(protocol::displayBytes(txtSU1->text().toStdU32String()),
+                                         protocol::displayBytes(txtSU2->text().toStdU32String())))) {
+        showMessage(this, QMessageBox::Information, kScreenChanged);
+    }
 }
 
 void frmLCD::SendCustomCharacters() {
@@ -199,9 +227,9 @@ void frmLCD::SendCustomCharacters() {
         }
         bitmaps[static_cast<std::size_t>(i)] = *value;
     }
-    const protocol::ConfigurationCommand command = protocol::loadCustomCharacters(bitmaps);
-    write(command.write1, command.write2);
-    showMessage(this, QMessageBox::Information, kCharactersLoaded);
+    if (write(protocol::loadCustomCharacters(bitmaps))) {
+        showMessage(this, QMessageBox::Information, kCharactersLoaded);
+    }
 }
 
 QString frmLCD::bitmapPicture(int character) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/Controls.h"
+#include "protocol/Configuration.h"
 
 #include <QWidget>
 #include <array>
@@ -58,8 +59,10 @@ private:
     void SendCustomCharacters();
     // The port test of every Set button: runs send while the port is open, else says so.
     void whenPortOpen(void (frmLCD::*send)());
-    // Both writes of a configuration command, straight to the main window's port.
-    void write(const std::string& write1, const std::string& write2);
+    // Both writes of a configuration command, straight to the main window's port; "Port Not
+    // Open" and false when they did not both go out.
+    bool write(const protocol::ConfigurationCommand& command);
+    void portNotOpen();
 
     frmMain& main_;
     ControlSet controls_;

@@ -56,6 +56,7 @@ private slots:
     void setButtonsWriteTheirTwoWrites();
     void refusalsWriteNothing_data();
     void refusalsWriteNothing();
+    void portLostBetweenTheTwoWritesIsToldAndMended();
     void defaultScreenLinesArePaddedShownAndStored();
     void closingStoresFourKeysAndNeverTheCells();
     void rowLabelShowsTheBitmap();
@@ -125,6 +126,8 @@ void tst_frmLCD::setButtonsWriteTheirTwoWrites_data() {
     };
     row("UID from the list", "index cboUID=0; click cmdSetLCD", "EF 64 FE 30 65 EA", "UID Changed");
     row("UID typed outside the list", "text cboUID=200; click cmdSetLCD", "EF 64 FE 30 C8 EA", "UID Changed");
+    row("typed UID 12 is not completed to 120", "text cboUID=12; click cmdSetLCD", "EF 64 FE 30 0C EA",
+        "UID Changed");
     row("UID 100 is sent too", "text cboUID=100; click cmdSetLCD", "EF 64 FE 30 64 EA", "UID Changed");
     row("UID with blanks and zeros", "text cboUID= 007 ; click cmdSetLCD", "EF 64 FE 30 07 EA",
         "UID Changed");
@@ -166,20 +169,32 @@ void tst_frmLCD::refusalsWriteNothing_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<QString>("message"); // how the warning begins
     QTest::addColumn<QString>("focus");   // the cell that has the focus afterwards
+    QTest::addColumn<QString>("line2");   // the second line of the default screen afterwards
     for (const char* button : {"cmdSetLCD", "cmdSetBaud", "cmdStartupScreen", "cmdCustom"}) {
         QTest::newRow(button) << false << QStringLiteral("click %1").arg(button) << "Port Not Open"
+                              << ""
                               << "";
     }
-    for (const char* uid : {"", "abc", "256", "1.5", "-3"}) {
+    for (const char* uid : {"", "abc", "256", "1.5", "-3", "<i>x"}) {
         QTest::newRow(qPrintable(QStringLiteral("UID \"%1\"").arg(uid)))
             << true << QStringLiteral("text cboUID=%1; click cmdSetLCD").arg(uid)
-            << QStringLiteral("The UID \"%1\"").arg(uid) << "";
+            << QStringLiteral("The UID \"%1\"").arg(uid) << ""
+            << "";
     }
-    test::row("empty cell", true, "text txtCustom(0)=; click cmdCustom", "CHAR 1, byte 1", "txtCustom(0)");
-    test::row("letters", true, "text txtCustom(20)=ab; click cmdCustom", "CHAR 3, byte 5", "txtCustom(20)");
-    test::row("too large", true, "text txtCustom(63)=300; click cmdCustom", "CHAR 8, byte 8",
-              "txtCustom(63)");
-    test::row("fraction", true, "text txtCustom(9)=1.5; click cmdCustom", "CHAR 2, byte 2", "txtCustom(9)");
+    test::row("empty cell", true, "text txtCustom(0)=; click cmdCustom", "CHAR 1, byte 1", "txtCustom(0)",
+              "");
+    test::row("letters", true, "text txtCustom(20)=ab; click cmdCustom", "CHAR 3, byte 5", "txtCustom(20)",
+              "");
+    test::row("too large", true, "text txtCustom(63)=300; click cmdCustom", "CHAR 8, byte 8", "txtCustom(63)",
+              "");
+    test::row("fraction", true, "text txtCustom(9)=1.5; click cmdCustom", "CHAR 2, byte 2", "txtCustom(9)",
+              "");
+    // Only a settings file can give a line these; sent, they would spill into commands.
+    test::row("stored line longer than the display", true,
+              "put txtSU2=abcdefghijklmnopq; click cmdStartupScreen", "Line 2 of the default screen", "",
+              "abcdefghijklmnopq");
+    test::row("stored line holding a frame marker", true, "put txtSU2=\u00FE0x; click cmdStartupScreen",
+              "Line 2 of the default screen", "", "\u00FE0x");
 }
 
 void tst_frmLCD::refusalsWriteNothing() {
@@ -195,13 +210,39 @@ void tst_frmLCD::refusalsWriteNothing() {
     test::act(&w, script);
     QCOMPARE(messages.seen.size(), 1);
     QCOMPARE(messages.seen[0].icon, QMessageBox::Warning);
+    QCOMPARE(messages.seen[0].format, Qt::PlainText); // the operator's text is never markup
     QVERIFY2(messages.seen[0].text.startsWith(message), qPrintable(messages.seen[0].text));
+    if (!portOpen) { // the device and why it is closed come with "Port Not Open"
+        QVERIFY2(messages.seen[0].details.contains(bench_->peer.slavePath()),
+                 qPrintable(messages.seen[0].details));
+    }
     QCOMPARE(w.txtSU1->text(), QStringLiteral("AB"));
+    QTEST(w.txtSU2->text(), "line2");
     if (!focus.isEmpty()) {
         QCOMPARE(w.focusWidget()->objectName(), focus);
     }
     QTest::qWait(20); // nothing may arrive
     QCOMPARE(bench_->peer.received(), std::string());
+}
+
+// The port goes away after the start frame of a command went out: the window says so instead of
+// reporting success, and the stop frame the module is owed goes out first when a port opens.
+void tst_frmLCD::portLostBetweenTheTwoWritesIsToldAndMended() {
+    frmLCD& w = open();
+    connect(&main_->MSComm1(), &link::SerialControl::traffic, this, [this](const link::TrafficEntry& entry) {
+        if (entry.kind == link::TrafficEntry::Kind::Sent && entry.bytes == hex("EF 64")) {
+            bench_->peer.close();
+        }
+    });
+    MessageWatcher messages;
+    test::act(&w, "text cboUID=102; click cmdSetLCD");
+    QCOMPARE(messages.seen.size(), 1);
+    QCOMPARE(messages.seen[0].text, QStringLiteral("Port Not Open"));
+    test::PtyPeer replaced;
+    bench_->set("Ports", "COM1", replaced.slavePath());
+    QVERIFY(main_->MSComm1().setPortOpen(true));
+    QVERIFY(replaced.waitForBytes(1));
+    QCOMPARE(toHex(replaced.received()), toHex(hex("EA")));
 }
 
 void tst_frmLCD::defaultScreenLinesArePaddedShownAndStored() {

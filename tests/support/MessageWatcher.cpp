@@ -15,7 +15,8 @@ void MessageWatcher::look() {
     if (!box || !box->isVisible()) {
         return;
     }
-    seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+    seen.append({box->windowTitle(), box->text(), box->informativeText(), box->icon(), box->standardButtons(),
+                 box->textFormat()});
     box->button(QMessageBox::Ok)->click();
 }
 

@@ -15,8 +15,10 @@ public:
     struct Message {
         QString title;
         QString text;
+        QString details; // the informative text
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        Qt::TextFormat format;
     };
 
     MessageWatcher();
