@@ -39,6 +39,23 @@ std::string number(int value) {
     return std::to_string(value);
 }
 
+// Parameter bytes of a configuration command; -1 for a code that is none.
+int configurationParameters(std::uint8_t code) {
+    switch (code) {
+    case p::kSetUid:
+        return 1;
+    case p::kLineSpeed9600:
+    case p::kLineSpeed4800:
+        return 0;
+    case p::kSetDefaultScreen:
+        return Lcd::kRows * Lcd::kColumns;
+    case p::kLoadCustomCharacters:
+        return p::kCustomBitmapBytes;
+    default:
+        return -1;
+    }
+}
+
 } // namespace
 
 Bus::Bus(const std::vector<ModuleSettings>& modules, BusOptions options)
@@ -122,21 +139,21 @@ void Bus::take(std::uint8_t byte, FeedResult& result) {
     }
 }
 
-int Bus::parameterCount(std::uint8_t code) const {
-    if (context_ == Context::Configuration) {
-        switch (code) {
-        case p::kSetUid:
-            return 1;
-        case p::kLineSpeed9600:
-        case p::kLineSpeed4800:
-            return 0;
-        case p::kSetDefaultScreen:
-            return Lcd::kRows * Lcd::kColumns;
-        case p::kLoadCustomCharacters:
-            return p::kCustomBitmapBytes;
-        default:
-            return -1;
+bool Bus::anySelected() const {
+    for (int i : listeners()) {
+        if (modules_[static_cast<std::size_t>(i)].selected) {
+            return true;
         }
+    }
+    return false;
+}
+
+// In a configuration exchange the configuration commands count; a module whose own address is
+// the configuration address is selected by it too and takes display commands, whose codes are
+// all different.
+int Bus::parameterCount(std::uint8_t code) const {
+    if (context_ == Context::Configuration && (configurationParameters(code) >= 0 || !anySelected())) {
+        return configurationParameters(code);
     }
     switch (code) {
     case p::kUnderlineCursor:
@@ -179,13 +196,21 @@ void Bus::startFrame(std::uint8_t address, FeedResult& result) {
     std::string outcome;
     if (address == p::kConfigurationAddress) {
         context_ = Context::Configuration;
+        std::string answered;
         for (int i : hearing) {
             Module& module = modules_[static_cast<std::size_t>(i)];
-            module.selected = false;
+            module.selected = module.settings.address == address;
             module.configuring = true;
             outcome += (outcome.empty() ? " -> " : ", ") + number(module.settings.address);
+            if (module.selected) {
+                answered = ", " + number(address) + " selected";
+                result.replies.push_back({{static_cast<char>(p::kAcknowledge), static_cast<char>(address)},
+                                          i,
+                                          module.settings.lineSpeed});
+            }
         }
-        log(result, pending_, "start frame 100 (configuration)" + outcome + " taking configuration commands");
+        log(result, pending_,
+            "start frame 100 (configuration)" + outcome + " taking configuration commands" + answered);
         result.stateChanged = true;
         return;
     }
@@ -235,7 +260,8 @@ void Bus::stopFrame(FeedResult& result) {
 }
 
 void Bus::command(FeedResult& result) {
-    if (context_ == Context::Configuration) {
+    if (context_ == Context::Configuration &&
+        configurationParameters(static_cast<std::uint8_t>(pending_[1])) >= 0) {
         configurationCommand(result);
     } else {
         displayCommand(result);
@@ -390,7 +416,7 @@ void Bus::configurationCommand(FeedResult& result) {
 }
 
 void Bus::displayData(std::uint8_t byte, FeedResult& result) {
-    if (context_ != Context::Lcd) {
+    if (context_ == Context::None || (context_ == Context::Configuration && !anySelected())) {
         text_ += static_cast<char>(byte);
         return;
     }
@@ -432,7 +458,7 @@ void Bus::flushText(FeedResult& result) {
         selected = selected || modules_[static_cast<std::size_t>(i)].selected;
     }
     std::string meaning;
-    if (context_ == Context::Configuration) {
+    if (context_ == Context::Configuration && !selected) {
         meaning = "unexpected in a configuration exchange: skipped";
     } else if (context_ == Context::None || !selected) {
         meaning = "no module is selected: ignored";

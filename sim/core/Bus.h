@@ -55,6 +55,7 @@ private:
     void flushText(FeedResult& result);
     void endConfiguration();
     int parameterCount(std::uint8_t code) const;
+    bool anySelected() const;
     void log(FeedResult& result, const std::string& bytes, const std::string& meaning);
     void changed(FeedResult& result, int module);
     // Modules that hear the line at its current speed and are addressed in this context.

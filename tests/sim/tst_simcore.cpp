@@ -215,6 +215,12 @@ void tst_simcore::severalModulesOnOneBus() {
     bus.feed(hex("EA EF 64 FE 1F EA"), 9600); // both modules take configuration commands
     QCOMPARE(bus.modules()[0].settings.lineSpeed, 4800);
     QCOMPARE(bus.modules()[1].settings.lineSpeed, 4800);
+    // A module renumbered to the configuration address answers its start frame and takes
+    // display commands; the others only listen for configuration.
+    bus.modules()[1].settings.address = 100;
+    QCOMPARE(toHex(replies(bus.feed(hex("EF 64 0D 41 FE 06"), 4800))), toHex(hex("EE 64")));
+    QCOMPARE(line(bus, 0, 1).substr(0, 1), "A");
+    QVERIFY(!bus.modules()[0].selected && bus.modules()[1].selected);
 }
 
 void tst_simcore::stateFileRoundTrip() {
