@@ -1,5 +1,6 @@
 // trivex-sim: virtual TRIVEX modules on a pseudo-terminal.
 
+#include "cli/CommandLine.h"
 #include "settings/FileAccess.h"
 #include "sim/core/Bus.h"
 #include "sim/core/StateFile.h"
@@ -86,17 +87,16 @@ void quitOnSignal(int) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
-    QString error;
-    QString help;
-    const std::optional<Options> options = parseOptions(arguments, &error, &help);
-    if (!options) {
-        std::fputs(qPrintable((help.isEmpty() ? QStringLiteral("trivex-sim: ") + error : help) + '\n'),
-                   help.isEmpty() ? stderr : stdout);
-        return help.isEmpty() ? 2 : 0;
+    std::optional<Options> options;
+    {
+        // A program object without windows, so that the help text names the program.
+        QCoreApplication commandLine(argc, argv);
+        QCoreApplication::setApplicationVersion(QStringLiteral(TRIVEX_VERSION));
+        int status = 0;
+        options = parseOptions(commandLine.arguments(), &status);
+        if (!options) {
+            return status;
+        }
     }
     if (!options->attachIni.isEmpty()) {
         const AttachOutcome outcome = attachToSettings(options->attachIni, options->linkPath);
@@ -110,11 +110,16 @@ int main(int argc, char* argv[]) {
     if (options->headless) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     } else {
+        if (!trivex::cli::checkDisplay("trivex-sim")) {
+            return 1;
+        }
         app = std::make_unique<QApplication>(argc, argv);
+        trivex::cli::displayStarted();
     }
     std::signal(SIGINT, quitOnSignal);
     std::signal(SIGTERM, quitOnSignal);
 
+    QString error;
     const auto stored = loadState(*options, &error);
     if (!stored) {
         std::fprintf(stderr, "trivex-sim: %s\n", qPrintable(error));

@@ -1,8 +1,10 @@
 #include "sim/runtime/Options.h"
 
+#include "cli/CommandLine.h"
 #include "protocol/Text.h"
 
 #include <QCommandLineParser>
+#include <cstdio>
 
 namespace trivex::sim {
 
@@ -25,49 +27,16 @@ std::optional<ModuleSettings> moduleFrom(const QString& text) {
     return module;
 }
 
-} // namespace
-
-std::optional<Options> parseOptions(const QStringList& arguments, QString* error, QString* help) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Virtual TRIVEX modules on a pseudo-terminal, for trivex without hardware."));
-    parser.addHelpOption();
-    const QCommandLineOption link(QStringLiteral("link"),
-                                  QStringLiteral("Publish the bus at PATH (default /tmp/trivex-bus)."),
-                                  QStringLiteral("PATH"), QStringLiteral("/tmp/trivex-bus"));
-    const QCommandLineOption module(
-        QStringLiteral("module"),
-        QStringLiteral("A module at ADDRESS, listening at SPEED 9600 (default) or 4800; "
-                       "repeat for several. Default: one module at 101."),
-        QStringLiteral("ADDRESS[:SPEED]"));
-    const QCommandLineOption input(QStringLiteral("input-high"),
-                                   QStringLiteral("The input line of the module at ADDRESS starts HIGH."),
-                                   QStringLiteral("ADDRESS"));
-    const QCommandLineOption delay(
-        QStringLiteral("delay"),
-        QStringLiteral("Answer MS milliseconds after a frame, plus its wire time (default 2)."),
-        QStringLiteral("MS"), QStringLiteral("2"));
-    const QCommandLineOption answerStop(QStringLiteral("answer-stop"),
-                                        QStringLiteral("Acknowledge the stop frame too."));
-    const QCommandLineOption headless(
-        QStringLiteral("headless"),
-        QStringLiteral("No window: print every decoded frame and command, and each changed display."));
-    const QCommandLineOption state(QStringLiteral("state"),
-                                   QStringLiteral("Keep the modules' settings in FILE over restarts."),
-                                   QStringLiteral("FILE"));
-    const QCommandLineOption attach(
-        QStringLiteral("attach"),
-        QStringLiteral("Point the port configured in INI at the bus when it names none that is present."),
-        QStringLiteral("INI"));
-    parser.addOptions({link, module, input, delay, answerStop, headless, state, attach});
-    if (!parser.parse(arguments)) {
-        *error = parser.errorText();
-        return std::nullopt;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        *help = parser.helpText();
-        return std::nullopt;
-    }
+// The options' values, checked.
+std::optional<Options> readOptions(const QCommandLineParser& parser, QString* error) {
+    const QCommandLineOption link(QStringLiteral("link"));
+    const QCommandLineOption module(QStringLiteral("module"));
+    const QCommandLineOption input(QStringLiteral("input-high"));
+    const QCommandLineOption delay(QStringLiteral("delay"));
+    const QCommandLineOption answerStop(QStringLiteral("answer-stop"));
+    const QCommandLineOption headless(QStringLiteral("headless"));
+    const QCommandLineOption state(QStringLiteral("state"));
+    const QCommandLineOption attach(QStringLiteral("attach"));
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
         return std::nullopt;
@@ -104,6 +73,54 @@ std::optional<Options> parseOptions(const QStringList& arguments, QString* error
     options.headless = parser.isSet(headless);
     options.statePath = parser.value(state);
     options.attachIni = parser.value(attach);
+    return options;
+}
+
+} // namespace
+
+std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Virtual TRIVEX modules on a pseudo-terminal, for trivex without hardware."));
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Publish the bus at PATH (default /tmp/trivex-bus)."),
+                                  QStringLiteral("PATH"), QStringLiteral("/tmp/trivex-bus"));
+    const QCommandLineOption module(
+        QStringLiteral("module"),
+        QStringLiteral("A module at ADDRESS, listening at SPEED 9600 (default) or 4800; "
+                       "repeat for several. Default: one module at 101."),
+        QStringLiteral("ADDRESS[:SPEED]"));
+    const QCommandLineOption input(QStringLiteral("input-high"),
+                                   QStringLiteral("The input line of the module at ADDRESS starts HIGH."),
+                                   QStringLiteral("ADDRESS"));
+    const QCommandLineOption delay(
+        QStringLiteral("delay"),
+        QStringLiteral("Answer MS milliseconds after a frame, plus its wire time (default 2)."),
+        QStringLiteral("MS"), QStringLiteral("2"));
+    const QCommandLineOption answerStop(QStringLiteral("answer-stop"),
+                                        QStringLiteral("Acknowledge the stop frame too."));
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("No window: print every decoded frame and command, and each changed display."));
+    const QCommandLineOption state(QStringLiteral("state"),
+                                   QStringLiteral("Keep the modules' settings in FILE over restarts."),
+                                   QStringLiteral("FILE"));
+    const QCommandLineOption attach(
+        QStringLiteral("attach"),
+        QStringLiteral("Point the port configured in INI at the bus when it names none that is present."),
+        QStringLiteral("INI"));
+    parser.addOptions({link, module, input, delay, answerStop, headless, state, attach});
+    if (const auto done = cli::handleCommandLine(parser, arguments)) {
+        *status = *done;
+        return std::nullopt;
+    }
+    QString problem;
+    const std::optional<Options> options = readOptions(parser, &problem);
+    if (!options) {
+        const QString usage = parser.helpText().section(QLatin1Char('\n'), 0, 0);
+        std::fprintf(stderr, "trivex-sim: %s\n%s\n", qPrintable(problem), qPrintable(usage));
+        *status = 2;
+    }
     return options;
 }
 

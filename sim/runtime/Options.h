@@ -20,7 +20,8 @@ struct Options {
     QString attachIni;
 };
 
-// The command line; no value (and *error set, or *help for --help) when it cannot be used.
-std::optional<Options> parseOptions(const QStringList& arguments, QString* error, QString* help);
+// The command line. No value when the program is not to go on: the help or the version was
+// printed (*status 0), or what is wrong with the command line (*status 2).
+std::optional<Options> parseOptions(const QStringList& arguments, int* status);
 
 } // namespace trivex::sim

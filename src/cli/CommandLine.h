@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QStringList>
+#include <optional>
+
+// The command line of both programs, read before any window system is touched, so that --help
+// and --version work without a display (over ssh, say).
+namespace trivex::cli {
+
+// Parses the program's arguments with --help and --version added. Prints the help (with
+// extraHelp after it) or the version to stdout and gives status 0; prints the error and the
+// usage line to stderr and gives status 2 for an unknown option or an argument the program
+// does not take. No value when the program is to go on.
+std::optional<int> handleCommandLine(QCommandLineParser& parser, const QStringList& arguments,
+                                     const QString& extraHelp = QString());
+
+// Whether a window can be shown. When none can, one line says so on stderr and false comes
+// back; should the window system still fail to start later, the same line ends the program
+// with status 1 instead of an abort.
+bool checkDisplay(const char* program);
+// The window system is up: its messages go their usual way again.
+void displayStarted();
+
+} // namespace trivex::cli
