@@ -1,27 +1,18 @@
 #include "sim/runtime/Attach.h"
 
+#include "link/Devices.h"
 #include "link/LineSettings.h"
 #include "settings/IniFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <sys/stat.h>
 
 namespace trivex::sim {
 
 bool serialPortPresent(const QString& path) {
-    struct stat info {};
-    if (::stat(path.toLocal8Bit().constData(), &info) != 0 || !S_ISCHR(info.st_mode)) {
-        return false;
-    }
-    // An on-board port without a UART behind it reports type 0 (unknown).
-    QFile type(QStringLiteral("/sys/class/tty/%1/type")
-                   .arg(QFileInfo(QFileInfo(path).canonicalFilePath()).fileName()));
-    if (type.open(QIODevice::ReadOnly)) {
-        return type.readAll().trimmed() != "0";
-    }
-    return true;
+    // A port the user may not open yet is there all the same: the program tells how to get in.
+    const QString problem = link::deviceProblem(path);
+    return problem.isEmpty() || problem.contains(QLatin1String("permission denied"));
 }
 
 AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) {
@@ -32,6 +23,13 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
     QString commPort = ini.read(settingsSection, QStringLiteral("CommPort"));
     QString changes;
     const bool namesAPort = !commPort.trimmed().isEmpty();
+    const link::PortMap ports([&](int n) { return ini.read(portsSection, QStringLiteral("COM%1").arg(n)); });
+    if (const std::vector<link::SerialDevice> devices = link::presentDevices();
+        !namesAPort && devices.size() == 1) {
+        return {false, QStringLiteral(
+                           "%1 is the one serial device present: trivex uses it; no virtual module needed")
+                           .arg(devices.front().name())};
+    }
     if (!namesAPort) {
         commPort = QStringLiteral("1");
         ini.write(settingsSection, QStringLiteral("CommPort"), commPort);
@@ -49,7 +47,7 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
     }
     const QString key = QStringLiteral("COM%1").arg(*number);
     const QString mapped = ini.read(portsSection, key);
-    const QString device = mapped.isEmpty() ? link::defaultDevicePath(*number) : mapped;
+    const QString device = ports.choice(*number).device;
     if (namesAPort && mapped != linkPath && serialPortPresent(device)) {
         return {false,
                 QStringLiteral("%1 is %2, which is present; no virtual module needed").arg(key, device)};

@@ -16,7 +16,7 @@ struct AttachOutcome {
 AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath);
 
 // Whether a device path is a serial port that is there now: a character device, and for the
-// on-board ports one the kernel found hardware for.
+// on-board ports one the kernel found hardware for (the user may still need the rights to it).
 bool serialPortPresent(const QString& path);
 
 } // namespace trivex::sim

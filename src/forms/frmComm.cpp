@@ -6,6 +6,7 @@
 #include "forms/Twips.h"
 #include "forms/frmCommLayout.h"
 #include "forms/frmMain.h"
+#include "link/Devices.h"
 #include "link/LineSettings.h"
 
 #include <QAbstractItemView>
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <optional>
 
 namespace trivex::forms {
@@ -25,10 +27,7 @@ const QString k4800 = QStringLiteral("4800 bps");
 const QString kSettings9600 = QStringLiteral("9600,n,8,1");
 const QString kSettings4800 = QStringLiteral("4800,n,8,1");
 
-const QString kNoPortSet = QStringLiteral("No port is set yet: choose one and press SET.");
-const QString kPortRefused = QStringLiteral("Nothing changed: \"%1\" is not COM1 to COM7");
-const QString kPortOpen = QStringLiteral("COM%1 open at %2 (%3)");
-const QString kPortClosed = QStringLiteral("COM%1 closed: %2 (%3)");
+const QString kPortRefused = QStringLiteral("Nothing changed: \"%1\" is not COM1 to COM7. %2");
 
 // The entry a port number names: ports 1 to 7 are offered.
 std::optional<int> portNamed(const QString& text) {
@@ -52,10 +51,13 @@ frmComm::frmComm(frmMain& main)
     cboBaud = controls_.get<QComboBox>("cboBaud");
     cmdSetPort = controls_.get<QPushButton>("cmdSetPort");
     lblPortState = controls_.get<QLabel>("lblPortState");
-    lblPortState->setTextFormat(Qt::PlainText);
+    // Rich text of the escaped state, because it breaks a long device path anywhere, where plain
+    // text wraps only between words and would cut it.
+    lblPortState->setTextFormat(Qt::RichText);
+    lblPortState->setWordWrap(true);
+    lblPortState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     makeFixedWindow(this, twipsSize(kCommClientWidth, kCommClientHeight));
     connect(cmdSetPort, &QPushButton::clicked, this, &frmComm::cmdSetPort_Click);
-    connect(&main_.MSComm1(), &link::SerialControl::portLost, this, &frmComm::showState);
     // Devices come and go (a USB adapter plugged in): the tooltips are brought up to date
     // whenever the list opens.
     cboComm->view()->installEventFilter(this);
@@ -69,25 +71,23 @@ void frmComm::Form_Load() {
     describePorts();
     const std::optional<int> port = portNamed(main_.variables().strCommPort);
     cboComm->setCurrentIndex(port ? *port - 1 : -1);
-    if (!port) {
-        showState(kNoPortSet);
-    }
+    showState(main_.portState());
     cboBaud->addItem(k9600);
     cboBaud->addItem(k4800);
     cboBaud->setCurrentText(main_.variables().strSettings == kSettings9600 ? k9600 : k4800);
 }
 
-// Each entry's tooltip names the device it stands for and whether that device is there now.
+// Each entry's tooltip names the device it stands for, what it is, and whether it is there now.
 void frmComm::describePorts() {
     for (int port = 1; port <= kPortEntries; ++port) {
-        const QString device = main_.MSComm1().deviceFor(port);
-        const QString problem = link::deviceProblem(device);
-        cboComm->setItemData(
-            port - 1,
-            plainToolTip(QStringLiteral("COM%1 stands for %2: %3")
-                             .arg(port)
-                             .arg(device, problem.isEmpty() ? QStringLiteral("present") : problem)),
-            Qt::ToolTipRole);
+        const link::PortChoice choice = main_.ports().choice(port);
+        QString text = QStringLiteral("COM%1 stands for %2").arg(port).arg(choice.device);
+        if (choice.info && !choice.info->summary().isEmpty()) {
+            text += QStringLiteral(" (%1)").arg(choice.info->summary());
+        }
+        const QString problem = link::deviceProblem(choice.device);
+        text += problem.isEmpty() ? QStringLiteral(": present") : QStringLiteral(", which %1").arg(problem);
+        cboComm->setItemData(port - 1, plainToolTip(text), Qt::ToolTipRole);
     }
 }
 
@@ -95,7 +95,7 @@ void frmComm::cmdSetPort_Click() {
     // Text that names no port changes nothing: not the port, not the variables.
     const std::optional<int> port = portNamed(cboComm->currentText());
     if (!port) {
-        showState(kPortRefused.arg(cboComm->currentText()));
+        showState(kPortRefused.arg(cboComm->currentText(), main_.portState()));
         return;
     }
     link::SerialControl& serial = main_.MSComm1();
@@ -107,24 +107,38 @@ void frmComm::cmdSetPort_Click() {
     vars.strSettings = cboBaud->currentText() == k9600 ? kSettings9600 : kSettings4800;
     serial.setCommPort(*port);
     serial.setSettings(vars.strSettings);
-    if (serial.setPortOpen(true)) {
-        showState(kPortOpen.arg(*port).arg(vars.strSettings, serial.devicePath()));
-    } else {
-        showState(kPortClosed.arg(*port).arg(serial.lastReason(), serial.devicePath()));
-    }
+    serial.setPortOpen(true);
+    main_.portChanged();
     describePorts();
 }
 
-// One line under "SET": as much as fits, the reason first; the whole text as its tooltip.
+// The state line under "SET", whole: it wraps, and the window grows below its laid-out area
+// when the text needs more lines than there is room for.
 void frmComm::showState(const QString& text) {
+    state_ = text;
+    lblPortState->setText(plainToolTip(text));
     lblPortState->setToolTip(plainToolTip(text));
-    lblPortState->setText(
-        lblPortState->fontMetrics().elidedText(text, Qt::ElideRight, lblPortState->width()));
+    const int height =
+        std::max(lblPortState->heightForWidth(lblPortState->width()), lblPortState->fontMetrics().height());
+    lblPortState->setFixedHeight(height);
+    const QSize laidOut = twipsSize(kCommClientWidth, kCommClientHeight);
+    setFixedSize(laidOut.width(),
+                 std::max(laidOut.height(), lblPortState->y() + height + pixels(kStateLineMargin)));
 }
 
+// The port number and line settings the program runs with, and the device the chosen number
+// stands for when it was found on this machine rather than named in the settings, so that the
+// choice holds on the next start whatever other devices are present then.
 void frmComm::Form_Unload() {
-    storeSettings(this, {{kSection, QStringLiteral("CommPort"), main_.variables().strCommPort},
-                         {kSection, QStringLiteral("Setting"), main_.variables().strSettings}});
+    QList<settings::IniEntry> entries{{kSection, QStringLiteral("CommPort"), main_.variables().strCommPort},
+                                      {kSection, QStringLiteral("Setting"), main_.variables().strSettings}};
+    if (const std::optional<int> port = link::parseCommPort(main_.variables().strCommPort)) {
+        const link::PortChoice choice = main_.ports().choice(*port);
+        if (choice.origin == link::PortChoice::Origin::Found) {
+            entries.append({QStringLiteral("Ports"), QStringLiteral("COM%1").arg(*port), choice.device});
+        }
+    }
+    storeSettings(this, entries);
 }
 
 bool frmComm::eventFilter(QObject* watched, QEvent* event) {

@@ -24,11 +24,14 @@ public:
     QComboBox* cboComm;
     QComboBox* cboBaud;
     QPushButton* cmdSetPort;
-    QLabel* lblPortState; // what the port did on the last "SET", or why it stays closed
+    QLabel* lblPortState; // the port's state: open, or why it is closed
 
     void Form_Load();
     void cmdSetPort_Click();
     void Form_Unload();
+
+    void showState(const QString& text);
+    const QString& stateText() const { return state_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -36,10 +39,10 @@ protected:
 
 private:
     void describePorts();
-    void showState(const QString& text);
 
     frmMain& main_;
     ControlSet controls_;
+    QString state_;
 };
 
 } // namespace trivex::forms

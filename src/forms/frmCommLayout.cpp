@@ -2,7 +2,7 @@
 
 namespace trivex::forms {
 
-// The port settings window as laid out; the state line under "SET" says what the port did.
+// The port settings window as laid out; the state line under "SET" says what state the port is in.
 std::vector<ControlSpec> frmCommLayout() {
     using K = ControlKind;
     return {

@@ -8,7 +8,6 @@
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMainLayout.h"
-#include "link/LineSettings.h"
 #include "protocol/Display.h"
 #include "protocol/Markers.h"
 #include "protocol/Text.h"
@@ -34,19 +33,13 @@ namespace trivex::forms {
 namespace {
 
 const QString kSettingsSection = QStringLiteral("Settings");
-const QString kPortsSection = QStringLiteral("Ports");
-
-// COM n stands for the device that section "Ports" names for it, else the n-th serial port.
-QString deviceForPort(int number) {
-    const QString mapped = settings::ReadINI(kPortsSection, QStringLiteral("COM%1").arg(number));
-    return mapped.isEmpty() ? link::defaultDevicePath(number) : mapped;
-}
 
 } // namespace
 
 frmMain::frmMain(QWidget* parent)
     : QMainWindow(parent)
-    , link_(modVariables) {
+    , link_(modVariables)
+    , ports_(portsKey) {
     buildWindow();
     connectHandlers();
     Form_Load();
@@ -188,8 +181,7 @@ void frmMain::connectHandlers() {
         connect(cmdChar[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
                 [this, i] { cmdChar_Click(i); });
     }
-    connect(&link_.MSComm1, &link::SerialControl::portLost, this,
-            [](const QString& reason) { std::fprintf(stderr, "trivex: %s\n", qPrintable(reason)); });
+    connectPort();
 }
 
 void frmMain::Form_Load() {
@@ -206,29 +198,6 @@ void frmMain::Form_Load() {
     cboRow->setCurrentIndex(0);
     cboColumn->setCurrentIndex(0);
     setStatusText(texts::kDeviceNotSelected);
-}
-
-// Configures the port completely, then opens it. A port that does not open leaves the program
-// running with it closed; one line on stderr says which device and why.
-void frmMain::openPortAtStartUp() {
-    link::SerialControl& port = link_.MSComm1;
-    port.setDeviceResolver(deviceForPort);
-    const std::optional<int> number = link::parseCommPort(modVariables.strCommPort);
-    port.setCommPort(number.value_or(0));
-    port.setSettings(modVariables.strSettings);
-    port.setRThreshold(protocol::kAcknowledgeLength);
-    port.setInputMode(1);
-    if (!number) {
-        std::fprintf(stderr,
-                     "trivex: no serial port opened: CommPort \"%s\" in %s is not a port number 1 to 255; "
-                     "running with the port closed\n",
-                     qPrintable(modVariables.strCommPort), qPrintable(settings::settingsFile()));
-        return;
-    }
-    if (!port.setPortOpen(true)) {
-        std::fprintf(stderr, "trivex: COM%d not opened: %s; running with the port closed\n", *number,
-                     qPrintable(port.lastError()));
-    }
 }
 
 // The secondary windows close with the main window, so that they store their settings.

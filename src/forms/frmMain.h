@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/Controls.h"
+#include "link/Devices.h"
 #include "link/Link.h"
 #include "link/SharedVariables.h"
 
@@ -38,6 +39,14 @@ public:
 
     QString statusText() const;
     void setStatusText(const QString& text);
+
+    // What COM numbers stand for, and the port's state in words ("COM1 open: /dev/ttyUSB0 at
+    // 9600,n,8,1", "COM3 closed: /dev/ttyUSB1 is not present"), as the status bar's tooltip
+    // and the port settings window show it.
+    const link::PortMap& ports() const { return ports_; }
+    QString portState() const;
+    // Called whenever the port was opened, closed or switched.
+    void portChanged();
 
     // The secondary windows while they are open, else null.
     frmComm* commWindow() const;
@@ -111,11 +120,16 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildWindow();
     void connectHandlers();
     void openPortAtStartUp();
+    void connectPort();
+    // Brings up the port settings window beside this one, its state line saying why the port
+    // is not open; before this window is first shown, once it is.
+    void tellPortProblem();
     // strCommand = bytes, then SendCommand.
     void send(const protocol::Bytes& bytes);
     // The position of the entry that a list names by its text; restores the list when the
@@ -123,6 +137,7 @@ private:
     std::optional<std::uint8_t> selectedPosition(QComboBox* list);
     void applyLook(const QColor& background, const QColor& text);
     template <class Window> void bringUp(QPointer<Window>& window);
+    static QString portsKey(int number);
 
     link::SharedVariables modVariables;
     link::Link link_;
@@ -130,6 +145,8 @@ private:
     QLabel* statusPanel_ = nullptr;
     QPointer<frmComm> frmComm_;
     QPointer<frmLCD> frmLCD_;
+    link::PortMap ports_;
+    bool portProblemPending_ = false;
 };
 
 } // namespace trivex::forms

@@ -74,8 +74,4 @@ std::optional<int> parseCommPort(const QString& text) {
     return *number;
 }
 
-QString defaultDevicePath(int commPort) {
-    return QStringLiteral("/dev/ttyS%1").arg(commPort - 1);
-}
-
 } // namespace trivex::link

@@ -23,7 +23,4 @@ std::optional<LineSettings> parseLineSettings(const QString& text);
 // followed by one ("3", "03", "COM3", "com3"), blanks ignored. The one rule for port numbers.
 std::optional<int> parseCommPort(const QString& text);
 
-// The device COM n stands for when the settings name none.
-QString defaultDevicePath(int commPort);
-
 } // namespace trivex::link

@@ -1,6 +1,9 @@
 #include "link/SerialControl.h"
 
+#include "link/Devices.h"
+
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QMetaMethod>
 #include <cerrno>
@@ -11,29 +14,16 @@
 
 namespace trivex::link {
 
-// Found before Qt tries, so that the operator reads a reason instead of a generic error.
-QString deviceProblem(const QString& path) {
-    const QByteArray device = path.toLocal8Bit();
-    struct stat info {};
-    if (::stat(device.constData(), &info) != 0) {
-        return errno == EACCES ? QStringLiteral("permission denied; the user must be in the dialout group")
-                               : QStringLiteral("not present");
-    }
-    if (!S_ISCHR(info.st_mode)) {
-        return S_ISDIR(info.st_mode) ? QStringLiteral("a directory, not a serial port")
-                                     : QStringLiteral("a plain file, not a serial port");
-    }
-    if (::access(device.constData(), R_OK | W_OK) != 0) {
-        return QStringLiteral("permission denied; the user must be in the dialout group");
-    }
-    return {};
-}
-
 SerialControl::SerialControl(QObject* parent)
     : QObject(parent)
     , resolver_(defaultDevicePath) {
     connect(&port_, &QSerialPort::readyRead, this, &SerialControl::onReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialControl::onError);
+    // A lost device is looked for when its folder changes, and once a second in any case (a
+    // folder such as /dev/serial/by-id comes and goes with the devices in it).
+    retry_.setInterval(kRetryInterval);
+    connect(&retry_, &QTimer::timeout, this, &SerialControl::tryReopen);
+    connect(&watch_, &QFileSystemWatcher::directoryChanged, this, &SerialControl::tryReopen);
 }
 
 SerialControl::~SerialControl() = default;
@@ -68,6 +58,7 @@ bool SerialControl::PortOpen() const {
 }
 
 bool SerialControl::setPortOpen(bool open) {
+    stopWatching();
     if (!open || !PortOpen()) {
         if (port_.isOpen()) {
             port_.close();
@@ -81,14 +72,24 @@ bool SerialControl::setPortOpen(bool open) {
     if (!open || PortOpen()) {
         return true;
     }
+    if (!openDevice()) {
+        return false;
+    }
+    record(TrafficEntry::Kind::Event, {},
+           QStringLiteral("port opened: %1 at %2").arg(openedPath_, settingsText_));
+    emit opened();
+    return true;
+}
+
+bool SerialControl::openDevice() {
     if (commPort_ == 0) {
-        return refuse(QString(), QStringLiteral("no valid port number is set"));
+        return refuse(QString(), QStringLiteral("no port is set"));
     }
     const QString path = devicePath();
     if (!settings_) {
         return refuse(
-            path,
-            QStringLiteral("the line settings \"%1\" are not of the form 9600,n,8,1").arg(settingsText_));
+            path, QStringLiteral("cannot be opened: the line settings \"%1\" are not of the form 9600,n,8,1")
+                      .arg(settingsText_));
     }
     if (const QString reason = deviceProblem(path); !reason.isEmpty()) {
         return refuse(path, reason);
@@ -100,17 +101,53 @@ bool SerialControl::setPortOpen(bool open) {
     port_.setStopBits(settings_->stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
-        // Qt reports a lock held by another program as a permission error.
-        const bool busy =
-            port_.error() == QSerialPort::PermissionError && ::access(qPrintable(path), R_OK | W_OK) == 0;
-        return refuse(path, busy ? QStringLiteral("busy: another program is using it") : port_.errorString());
+        // Qt reports a lock held by another program as a permission error; the device itself
+        // may be used, as deviceProblem found.
+        return refuse(path, port_.error() == QSerialPort::PermissionError
+                                ? busyReason(path)
+                                : QStringLiteral("cannot be opened: %1").arg(port_.errorString()));
     }
     lastError_.clear();
     lastReason_.clear();
     openedPath_ = path;
-    record(TrafficEntry::Kind::Event, {}, QStringLiteral("port opened: %1 at %2").arg(path, settingsText_));
-    emit opened();
     return true;
+}
+
+void SerialControl::startWatching() {
+    const QFileInfo device(openedPath_);
+    const QString folder = device.absoluteDir().exists() ? device.absolutePath() : QStringLiteral("/dev");
+    watch_.addPath(folder);
+    retry_.start();
+}
+
+void SerialControl::stopWatching() {
+    retry_.stop();
+    if (!watch_.directories().isEmpty()) {
+        watch_.removePaths(watch_.directories());
+    }
+}
+
+bool SerialControl::isWatching() const {
+    return retry_.isActive();
+}
+
+void SerialControl::tryReopen() {
+    if (!isWatching() || !deviceProblem(devicePath()).isEmpty()) {
+        return;
+    }
+    if (port_.isOpen()) {
+        port_.close(); // the lost handle, if its close is still to come
+    }
+    lost_ = false;
+    received_.clear();
+    if (!openDevice()) {
+        return; // still not usable (busy, say): the next change or second tries again
+    }
+    stopWatching();
+    record(TrafficEntry::Kind::Event, {},
+           QStringLiteral("port reopened: %1 at %2").arg(openedPath_, settingsText_));
+    emit opened();
+    emit reopened();
 }
 
 QString SerialControl::closedReason() const {
@@ -118,13 +155,12 @@ QString SerialControl::closedReason() const {
         return lastError_;
     }
     const QString path = devicePath();
-    return path.isEmpty() ? QStringLiteral("no port is set")
-                          : QStringLiteral("%1: the port is closed").arg(path);
+    return path.isEmpty() ? QStringLiteral("no port is set") : QStringLiteral("%1 is closed").arg(path);
 }
 
 bool SerialControl::refuse(const QString& path, const QString& reason) {
     lastReason_ = reason;
-    lastError_ = path.isEmpty() ? reason : QStringLiteral("%1: %2").arg(path, reason);
+    lastError_ = path.isEmpty() ? reason : QStringLiteral("%1 %2").arg(path, reason);
     return false;
 }
 
@@ -225,9 +261,11 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
     // A device that went away makes Qt report the same error over and over from its read
     // notifier. Stop using the port at once; close it once the notifier has returned.
     lost_ = true;
-    lastReason_ = QStringLiteral("%1; the port is closed").arg(port_.errorString());
-    lastError_ = QStringLiteral("%1: %2").arg(openedPath_, lastReason_);
+    lastReason_ = QStringLiteral("went away (%1); it is opened again when it returns")
+                      .arg(port_.errorString().toLower());
+    lastError_ = QStringLiteral("%1 %2").arg(openedPath_, lastReason_);
     record(TrafficEntry::Kind::Event, {}, QStringLiteral("port lost: %1").arg(lastError_));
+    startWatching();
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -4,17 +4,15 @@
 #include "link/Traffic.h"
 #include "protocol/Bytes.h"
 
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
 namespace trivex::link {
-
-// Why a device cannot serve as a serial port just now ("not present", "permission denied; ...",
-// "a plain file, not a serial port"); empty when it is worth opening.
-QString deviceProblem(const QString& path);
 
 // The program's serial communications control: a port chosen by number, configured by a
 // settings string, that raises OnComm once RThreshold received bytes are waiting and hands
@@ -69,17 +67,24 @@ public:
 
     int CommEvent() const { return commEvent_; }
 
-    // The device the current port number stands for, and why the port last failed or closed.
+    // The device the current port number stands for, and why the port last failed or closed
+    // ("/dev/ttyUSB0 is not present").
     QString devicePath() const;
     const QString& lastError() const { return lastError_; }
     const QString& lastReason() const { return lastReason_; } // the same without the device
     // While the port is closed: its device and why it is closed, for the operator.
     QString closedReason() const;
 
+    // After its device went away the port is opened again, with the same settings, as soon as
+    // the device is back; this is true while it waits for that.
+    bool isWatching() const;
+
 signals:
     void OnComm();
     // The port was closed because its device failed or went away.
     void portLost(const QString& reason);
+    // A lost port was opened again.
+    void reopened();
     // The port has just been opened.
     void opened();
     // Every write, every block read and every change of the port, for whoever listens; nothing
@@ -92,10 +97,18 @@ private:
     void pull();
     void raiseIfEnough();
     void onError(QSerialPort::SerialPortError error);
+    bool openDevice();
     bool refuse(const QString& path, const QString& reason);
+    void startWatching();
+    void stopWatching();
+    void tryReopen();
     void record(TrafficEntry::Kind kind, const protocol::Bytes& bytes, const QString& event = QString());
 
+    static constexpr int kRetryInterval = 1000; // ms
+
     QSerialPort port_;
+    QFileSystemWatcher watch_;
+    QTimer retry_;
     DeviceResolver resolver_;
     int commPort_ = 0;
     QString settingsText_;

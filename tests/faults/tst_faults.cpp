@@ -43,6 +43,7 @@ private slots:
 
     void farEndGoesAwayDuringAWait();
     void farEndGoesAwayBetweenCommands();
+    void portThatGoesAwayOpensAgainWhenItReturns();
     void thousandCommandsArriveCompleteAndInOrder();
     void secondInstanceFindsThePortBusy();
     void readOnlySettingsFileIsReportedAndKept();
@@ -93,10 +94,41 @@ void tst_faults::farEndGoesAwayBetweenCommands() {
         }
         QTRY_VERIFY(!w.MSComm1().PortOpen());
     });
-    QCOMPARE(report.count("the port is closed"), 1);
+    QCOMPARE(report.count("went away"), 1);
     QVERIFY2(report.contains(bench_->peer.slavePath()), qPrintable(report));
     click(w.cmdClearLCD); // still usable: the window changes, nothing is sent
     QVERIFY(w.txtLine1->text().isEmpty());
+}
+
+// An adapter pulled and plugged back: the port closes, the operator is told in the window,
+// nothing is sent while it is away, and it opens again by itself when the device returns; the
+// module selected before stays shown as selected.
+void tst_faults::portThatGoesAwayOpensAgainWhenItReturns() {
+    bench_ = std::make_unique<Bench>();
+    const QString device = bench_->path("ttyUSB0");
+    QVERIFY(QFile::link(bench_->peer.slavePath(), device));
+    bench_->set("Ports", "COM1", device);
+    frmMain& w = open();
+    w.show();
+    bench_->peer.answer(hex("EF 65"), hex("EE 65"));
+    click(w.cmdSelect);
+    test::captureStderr([&] {
+        bench_->peer.close();
+        QFile::remove(device);
+        QTRY_VERIFY(!w.MSComm1().PortOpen());
+    });
+    QTRY_VERIFY(w.commWindow());
+    QVERIFY2(w.commWindow()->stateText().startsWith("COM1 lost: " + device + " went away"),
+             qPrintable(w.commWindow()->stateText()));
+    click(w.cmdShowStartup); // there is nothing to send it to
+    test::PtyPeer back;
+    QVERIFY(QFile::link(back.slavePath(), device));
+    QTRY_VERIFY_WITH_TIMEOUT(w.MSComm1().PortOpen(), 3000);
+    QCOMPARE(w.commWindow()->stateText(), "COM1 open: " + device + " at 9600,n,8,1");
+    QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
+    click(w.cmdShowStartup);
+    QVERIFY(back.waitForBytes(2));
+    QCOMPARE(toHex(back.received()), toHex(hex("FE 14")));
 }
 
 void tst_faults::thousandCommandsArriveCompleteAndInOrder() {

@@ -69,15 +69,16 @@ void tst_frmComm::preselectsWhatTheProgramRunsWith_data() {
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("speed");
-    test::row("COM3 at 9600", "3", "9600,n,8,1", "COM3", "9600 bps");
-    test::row("COM1 at 4800", "1", "4800,n,8,1", "COM1", "4800 bps");
-    test::row("empty settings string", "7", "", "COM7", "4800 bps");
-    test::row("any other speed", "2", "19200,n,8,1", "COM2", "4800 bps");
-    test::row("no port number", "", "9600,n,8,1", "", "9600 bps");
-    test::row("port beyond the list", "9", "9600,n,8,1", "", "9600 bps");
-    test::row("port number is text", "abc", "9600,n,8,1", "", "9600 bps");
-    test::row("port number with a leading zero", "03", "9600,n,8,1", "COM3", "9600 bps");
-    test::row("port number by name", "COM2", "9600,n,8,1", "COM2", "9600 bps");
+    QTest::addColumn<QString>("state"); // how the state line begins: it shows the live state at once
+    test::row("COM3 at 9600", "3", "9600,n,8,1", "COM3", "9600 bps", "COM3 closed");
+    test::row("COM1 at 4800", "1", "4800,n,8,1", "COM1", "4800 bps", "COM1 open");
+    test::row("empty settings string", "7", "", "COM7", "4800 bps", "COM7 closed");
+    test::row("any other speed", "2", "19200,n,8,1", "COM2", "4800 bps", "COM2 open");
+    test::row("no port number", "", "9600,n,8,1", "", "9600 bps", "No port is set yet");
+    test::row("port beyond the list", "9", "9600,n,8,1", "", "9600 bps", "COM9 closed");
+    test::row("port number is text", "abc", "9600,n,8,1", "", "9600 bps", "No port is set yet");
+    test::row("port number with a leading zero", "03", "9600,n,8,1", "COM3", "9600 bps", "COM3 closed");
+    test::row("port number by name", "COM2", "9600,n,8,1", "COM2", "9600 bps", "COM2 open");
 }
 
 void tst_frmComm::preselectsWhatTheProgramRunsWith() {
@@ -91,7 +92,8 @@ void tst_frmComm::preselectsWhatTheProgramRunsWith() {
     QCOMPARE(w.cboBaud->count(), 2);
     QCOMPARE(w.cboComm->currentText(), port);
     QCOMPARE(w.cboBaud->currentText(), speed);
-    QCOMPARE(w.lblPortState->text().isEmpty(), !port.isEmpty());
+    QFETCH(QString, state);
+    QVERIFY2(w.stateText().startsWith(state), qPrintable(w.stateText()));
 }
 
 void tst_frmComm::setMovesTheTrafficToAnotherPort() {
@@ -102,13 +104,13 @@ void tst_frmComm::setMovesTheTrafficToAnotherPort() {
     w.cboComm->setCurrentIndex(1);
     w.cboBaud->setCurrentIndex(1);
     click(w.cmdSetPort);
-    QVERIFY2(main_->MSComm1().PortOpen(), qPrintable(w.lblPortState->text()));
+    QVERIFY2(main_->MSComm1().PortOpen(), qPrintable(w.stateText()));
     QVERIFY(w.isVisible());
     QCOMPARE(second_->lineSpeed(), speed_t(B4800));
     QCOMPARE(main_->variables().strCommPort, QStringLiteral("2"));
     QCOMPARE(main_->variables().strSettings, QStringLiteral("4800,n,8,1"));
     QVERIFY(w.lblPortState->toolTip().contains(second_->slavePath()));
-    QVERIFY(w.lblPortState->text().startsWith("COM2 open at 4800,n,8,1"));
+    QCOMPARE(w.stateText(), "COM2 open: " + second_->slavePath() + " at 4800,n,8,1");
     // The selection survives the switch.
     QCOMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
     QVERIFY(!main_->cmdSelect->isEnabled());
@@ -145,9 +147,9 @@ void tst_frmComm::setSwitchesThePortOrChangesNothing_data() {
         QTest::newRow(name) << start << script << variables << open << state;
     };
     row("speed without its unit chooses 4800", "1", "index cboComm=0; text cboBaud=9600", "1 4800,n,8,1",
-        true, "COM1 open at 4800,n,8,1");
+        true, "COM1 open: ");
     row("port that does not open stays closed", "1", "index cboComm=2", "3 9600,n,8,1", false,
-        "COM3 closed: not present");
+        "COM3 closed: /dev/trivex-absent is not present.");
     row("SET opens a port that was closed", "3", "index cboComm=0", "1 9600,n,8,1", true, "COM1 open");
     for (const char* text : {"", "COM8", "COM12", "LPT1", "0"}) {
         row(qPrintable(QStringLiteral("\"%1\" changes nothing").arg(text)), "1",
@@ -165,7 +167,7 @@ void tst_frmComm::setSwitchesThePortOrChangesNothing() {
     QTEST(main_->variables().strCommPort + ' ' + main_->variables().strSettings, "variables");
     QCOMPARE(main_->MSComm1().PortOpen(), open);
     QFETCH(QString, state);
-    QVERIFY2(w.lblPortState->text().startsWith(state), qPrintable(w.lblPortState->text()));
+    QVERIFY2(w.stateText().startsWith(state), qPrintable(w.stateText()));
     QCOMPARE(w.cboComm->count() + w.cboBaud->count(), 9);
     if (open) {
         QCOMPARE(bench_->peer.lineSpeed(),
@@ -184,7 +186,7 @@ void tst_frmComm::entriesNameTheirDevices() {
     const QString first = w.cboComm->itemData(0, Qt::ToolTipRole).toString();
     QVERIFY2(first.contains(bench_->peer.slavePath()) && first.contains("present"), qPrintable(first));
     const QString third = w.cboComm->itemData(2, Qt::ToolTipRole).toString();
-    QVERIFY2(third.contains("/dev/trivex-absent: not present"), qPrintable(third));
+    QVERIFY2(third.contains("/dev/trivex-absent, which is not present"), qPrintable(third));
     QVERIFY(w.cboComm->itemData(6, Qt::ToolTipRole).toString().contains("/dev/ttyS6"));
     // A device that appears while the window is open is named present when the list opens.
     bench_->set("Ports", "COM3", second_->slavePath());
@@ -202,10 +204,15 @@ void tst_frmComm::oneWindowLaidOutAsDrawn() {
     QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QVERIFY(!w.windowIcon().isNull());
     QVERIFY(w.lblPortState->y() >= w.cmdSetPort->geometry().bottom());
+    // A state longer than the line is shown whole: it wraps, and the window grows to hold it.
     w.cboComm->setCurrentIndex(6);
     bench_->set("Ports", "COM7", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
     click(w.cmdSetPort);
-    QVERIFY(w.lblPortState->toolTip().contains("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+    QCOMPARE(w.stateText(),
+             "COM7 closed: /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 is not present.");
+    QVERIFY(w.height() > 157 && w.width() == 289);
+    QVERIFY(w.rect().contains(w.lblPortState->geometry()));
+    QVERIFY(w.lblPortState->height() >= w.lblPortState->heightForWidth(w.lblPortState->width()));
     const QStringList problems = test::overflowingCaptions(&w);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     // Chosen again while open: the same window, brought forward, not loaded afresh.

@@ -3,6 +3,7 @@
 #include "forms/Style.h"
 #include "forms/frmComm.h"
 #include "forms/frmMain.h"
+#include "link/Devices.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/Rows.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <algorithm>
 #include <memory>
@@ -35,6 +37,7 @@ private slots:
     void startUpLeavesTheWindowReady();
     void startUpWithAPortThatDoesNotOpen_data();
     void startUpWithAPortThatDoesNotOpen();
+    void firstStartTakesTheOneDevicePresent();
     void exchangesShowTheirOutcome_data();
     void exchangesShowTheirOutcome();
     void badAddressTextSendsNothing_data();
@@ -87,29 +90,71 @@ void tst_frmMain::startUpLeavesTheWindowReady() {
 }
 
 void tst_frmMain::startUpWithAPortThatDoesNotOpen_data() {
-    QTest::addColumn<QString>("commPort");
+    QTest::addColumn<QString>("commPort"); // COM2 stands for a device that is not there
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("reason");
-    test::row("no settings file values", "", "", "CommPort \"\"");
-    test::row("port number is text", "abc", "9600,n,8,1", "CommPort \"abc\"");
-    test::row("line settings refused", "1", "9600 baud", "\"9600 baud\"");
+    test::row("no settings file values", "", "", "No port is set yet");
+    test::row("port number is text", "abc", "9600,n,8,1", "No port is set yet");
+    test::row("line settings refused", "1", "9600 baud", "\"9600 baud\" are not of the form 9600,n,8,1");
+    test::row("device not present", "2", "9600,n,8,1", "/dev/trivex-absent is not present");
+    test::row("port busy", "1", "9600,n,8,1",
+              qPrintable(QStringLiteral("is busy: another program has it open (tst_frmMain, process %1)")
+                             .arg(QCoreApplication::applicationPid())));
 }
 
+// The operator learns why from the windows alone: the port settings window comes up by itself
+// beside the main window, its state line saying why, and the status bar's tooltip says so too.
 void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
     QFETCH(QString, commPort);
     QFETCH(QString, setting);
     QFETCH(QString, reason);
     bench_ = std::make_unique<Bench>(commPort, setting);
+    bench_->set("Ports", "COM2", "/dev/trivex-absent");
+    link::SerialControl holder; // another program holding COM1's device
+    holder.setDeviceResolver([this](int) { return bench_->peer.slavePath(); });
+    holder.setCommPort(1);
+    holder.setSettings("9600,n,8,1");
+    if (reason.contains("busy")) {
+        QVERIFY(holder.setPortOpen(true));
+    }
     const QString stderrText = test::captureStderr([this] { window_ = std::make_unique<frmMain>(); });
     frmMain& w = *window_;
     QCOMPARE(stderrText.count('\n'), 1);
-    QVERIFY2(stderrText.contains(reason), qPrintable(stderrText));
     QVERIFY(!w.MSComm1().PortOpen());
+    QVERIFY(!w.commWindow()); // not before the main window is there
+    w.show();
+    QTRY_VERIFY(w.commWindow() && w.commWindow()->isVisible());
+    QVERIFY2(w.commWindow()->stateText().contains(reason), qPrintable(w.commWindow()->stateText()));
+    QVERIFY(QTextDocumentFragment::fromHtml(w.findChild<QLabel*>("Panel1")->toolTip())
+                .toPlainText()
+                .contains(reason));
     QCOMPARE(w.statusText(), QStringLiteral("Device Not Selected"));
     bench_->peer.answer(hex("EF 65"), hex("EE 65"));
     click(w.cmdSelect);
     QCOMPARE(w.statusText(), QStringLiteral("Device Not Found"));
     QCOMPARE(bench_->peer.received(), std::string());
+}
+
+// A first start (no port stored) with one serial adapter present: that is the port, and the
+// choice is stored, device and all, when the port settings window closes.
+void tst_frmMain::firstStartTakesTheOneDevicePresent() {
+    bench_ = std::make_unique<Bench>(QString(), QString());
+    bench_->set("Ports", "COM1", "");
+    const link::SerialDevice adapter{bench_->peer.slavePath(), "", "USB-RS485 Cable", "FTDI", "A50285BI"};
+    link::setDeviceSource([adapter] { return std::vector<link::SerialDevice>{adapter}; });
+    window_ = std::make_unique<frmMain>();
+    frmMain& w = *window_;
+    QVERIFY(w.MSComm1().PortOpen());
+    QVERIFY2(w.portState().startsWith("COM1 open: " + adapter.path +
+                                      " (FTDI USB-RS485 Cable, serial A50285BI) at "
+                                      "9600,n,8,1"),
+             qPrintable(w.portState()));
+    w.mnuComm->trigger();
+    QCOMPARE(w.commWindow()->cboComm->currentText(), QStringLiteral("COM1"));
+    w.commWindow()->close();
+    QCOMPARE(bench_->get("Settings", "CommPort") + ' ' + bench_->get("Settings", "Setting"),
+             QStringLiteral("1 9600,n,8,1"));
+    QCOMPARE(bench_->get("Ports", "COM1"), adapter.path);
 }
 
 void tst_frmMain::exchangesShowTheirOutcome_data() {

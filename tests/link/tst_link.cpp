@@ -1,6 +1,7 @@
 // The serial control and the tick wait over a real pseudo-terminal pair; the exchanges built on
 // them are tested through the main window.
 
+#include "link/Devices.h"
 #include "link/LineSettings.h"
 #include "link/Link.h"
 #include "support/Hex.h"
@@ -15,6 +16,8 @@
 #include <QTest>
 #include <QTimer>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace trivex;
@@ -45,6 +48,8 @@ private slots:
 
     void textForms_data();
     void textForms();
+    void comNumbersForTheDevicesPresent_data();
+    void comNumbersForTheDevicesPresent();
     void opensAPseudoTerminalByPathAndThroughASymlink();
     void refusesWhatCannotBeOpened_data();
     void refusesWhatCannotBeOpened();
@@ -113,7 +118,44 @@ void tst_link::textForms() {
                  : QString(),
           "settings");
     QTEST(parseCommPort(text).value_or(0), "port");
-    QCOMPARE(defaultDevicePath(7), QStringLiteral("/dev/ttyS6"));
+}
+
+// Devices as "path" or "path=stable name", keys and the outcome as "COM number=device".
+void tst_link::comNumbersForTheDevicesPresent_data() {
+    QTest::addColumn<QString>("devices");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("assigned");
+    test::row("one USB adapter takes COM1, by its stable name", "/dev/ttyUSB0=/dev/serial/by-id/usb-FTDI-A",
+              "", "1=/dev/serial/by-id/usb-FTDI-A");
+    test::row("an on-board port with a UART keeps its own number", "/dev/ttyS0;/dev/ttyUSB0", "",
+              "2=/dev/ttyUSB0");
+    test::row("numbers with a key are taken", "/dev/ttyUSB0;/dev/ttyACM0", "1=/dev/x;2=/dev/y",
+              "3=/dev/ttyACM0;4=/dev/ttyUSB0");
+    test::row("a device a key names gets no second number", "/dev/ttyUSB1=/dev/serial/by-id/B;/dev/ttyUSB0",
+              "3=/dev/serial/by-id/B", "1=/dev/ttyUSB0");
+    test::row("the stable names give the order, not the sockets",
+              "/dev/ttyUSB0=/dev/serial/by-id/usb-Z;/dev/ttyUSB1=/dev/serial/by-id/usb-A", "",
+              "1=/dev/serial/by-id/usb-A;2=/dev/serial/by-id/usb-Z");
+    test::row("no numbers beyond COM7", "/dev/ttyUSB1;/dev/ttyUSB2;/dev/ttyUSB3;/dev/ttyUSB4;/dev/ttyUSB5",
+              "1=a;2=b;3=c", "4=/dev/ttyUSB1;5=/dev/ttyUSB2;6=/dev/ttyUSB3;7=/dev/ttyUSB4");
+}
+
+void tst_link::comNumbersForTheDevicesPresent() {
+    QFETCH(QString, devices);
+    QFETCH(QString, keys);
+    std::vector<SerialDevice> present;
+    for (const QString& device : devices.split(';', Qt::SkipEmptyParts)) {
+        present.push_back({device.section('=', 0, 0), device.section('=', 1), "", "", ""});
+    }
+    std::map<int, QString> keyed;
+    for (const QString& key : keys.split(';', Qt::SkipEmptyParts)) {
+        keyed[key.section('=', 0, 0).toInt()] = key.section('=', 1);
+    }
+    QStringList assigned;
+    for (const auto& [number, device] : assignComNumbers(present, keyed)) {
+        assigned << QStringLiteral("%1=%2").arg(number).arg(device.name());
+    }
+    QTEST(assigned.join(';'), "assigned");
 }
 
 void tst_link::opensAPseudoTerminalByPathAndThroughASymlink() {
@@ -145,7 +187,12 @@ void tst_link::refusesWhatCannotBeOpened_data() {
     QTest::newRow("plain file") << "file" << line << "a plain file, not a serial port";
     QTest::newRow("directory") << "dir" << line << "a directory, not a serial port";
     test::row("line settings refused", "peer", "fast", "not of the form");
-    QTest::newRow("busy: another opener holds it") << "peer" << line << "busy";
+    QTest::newRow("busy: another opener holds it, named")
+        << "peer" << line
+        << QStringLiteral("busy: another program has it open (tst_link, process %1)")
+               .arg(QCoreApplication::applicationPid());
+    // Root may open anything: the open is made as an ordinary user then.
+    QTest::newRow("permission denied, with the group to join") << "locked" << line << "belongs to group";
 }
 
 void tst_link::refusesWhatCannotBeOpened() {
@@ -164,7 +211,19 @@ void tst_link::refusesWhatCannotBeOpened() {
     }
     SerialControl second;
     configure(second, device, settings);
-    QVERIFY(!second.setPortOpen(true));
+    const uid_t user = ::geteuid();
+    std::unique_ptr<PtyPeer> locked;
+    if (device == "locked") {
+        locked = std::make_unique<PtyPeer>();
+        device = locked->slavePath();
+        configure(second, device, settings);
+        const group* dialout = ::getgrnam("dialout");
+        QVERIFY(dialout && (user != 0 || ::chown(qPrintable(device), 0, dialout->gr_gid) == 0));
+        QVERIFY(::chmod(qPrintable(device), 0) == 0 && (user != 0 || ::seteuid(65534) == 0));
+    }
+    const bool opened = second.setPortOpen(true);
+    QVERIFY(::geteuid() == user || ::seteuid(user) == 0);
+    QVERIFY(!opened);
     QVERIFY(!second.PortOpen());
     QVERIFY2(second.lastError().contains(reason), qPrintable(second.lastError()));
     QVERIFY2(second.lastError().startsWith(device), qPrintable(second.lastError()));

@@ -1,5 +1,6 @@
 #include "Bench.h"
 
+#include "link/Devices.h"
 #include "settings/IniFile.h"
 #include "settings/Profile.h"
 
@@ -11,6 +12,8 @@ namespace trivex::test {
 
 Bench::Bench(const QString& commPort, const QString& setting) {
     settings::useSettingsFile(iniPath());
+    // The machine's own serial devices would give COM numbers of their own: none are seen.
+    link::setDeviceSource([] { return std::vector<link::SerialDevice>{}; });
     if (!commPort.isNull()) {
         set(QStringLiteral("Settings"), QStringLiteral("CommPort"), commPort);
     }

@@ -51,7 +51,15 @@ QStringList overflowingCaptions(const QWidget* window) {
                 radio->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, radio);
             problem = overflow(radio, radio->text(), space);
         } else if (const auto* label = qobject_cast<const QLabel*>(control);
-                   label && !label->text().isEmpty()) {
+                   label && !label->text().isEmpty() && label->wordWrap()) {
+            // A wrapping label fits when its lines fit down.
+            if (label->heightForWidth(label->width()) > label->height()) {
+                problem = QStringLiteral("%1: needs %2 px down, has %3 px")
+                              .arg(label->objectName())
+                              .arg(label->heightForWidth(label->width()))
+                              .arg(label->height());
+            }
+        } else if (label && !label->text().isEmpty()) {
             problem = overflow(label, label->text(), label->contentsRect());
         } else if (const auto* frame = qobject_cast<const forms::Frame*>(control)) {
             const QRect caption = frame->captionRect();

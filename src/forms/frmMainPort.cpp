@@ -1,0 +1,136 @@
+// The main window's serial port: opening it at start-up, its state in words, and telling the
+// operator in the windows (never only on stderr) when it cannot be opened or goes away.
+
+#include "forms/Messages.h"
+#include "forms/frmComm.h"
+#include "forms/frmMain.h"
+#include "link/LineSettings.h"
+#include "protocol/Markers.h"
+#include "settings/Profile.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
+
+namespace trivex::forms {
+
+namespace {
+
+const QString kDefaultSettings = QStringLiteral("9600,n,8,1");
+const QString kNoPortSet =
+    QStringLiteral("No port is set yet: choose the COM number of the adapter and press SET.");
+
+} // namespace
+
+// COM n stands for the device that section "Ports" names for it, else for a serial device found
+// on this machine, else for the n-th on-board port.
+QString frmMain::portsKey(int number) {
+    return settings::ReadINI(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(number));
+}
+
+// Configures the port completely, then opens it. On a first start (no port number stored) with
+// exactly one serial device present, that device is the port. A port that does not open leaves
+// the program running with it closed; the operator is told why.
+void frmMain::openPortAtStartUp() {
+    link::SerialControl& port = link_.MSComm1;
+    port.setDeviceResolver([this](int number) { return ports_.choice(number).device; });
+    std::optional<int> number = link::parseCommPort(modVariables.strCommPort);
+    if (!number) {
+        const std::vector<link::SerialDevice> devices = link::presentDevices();
+        for (int n = 1; n <= link::kComNumbers && devices.size() == 1; ++n) {
+            if (ports_.choice(n).info) {
+                number = n;
+                modVariables.strCommPort = QString::number(n);
+                if (!link::parseLineSettings(modVariables.strSettings)) {
+                    modVariables.strSettings = kDefaultSettings;
+                }
+                break;
+            }
+        }
+    }
+    port.setCommPort(number.value_or(0));
+    port.setSettings(modVariables.strSettings);
+    port.setRThreshold(protocol::kAcknowledgeLength);
+    port.setInputMode(1);
+    if (!number || !port.setPortOpen(true)) {
+        const QString settingsProblem = settings::settingsFileProblem();
+        std::fprintf(stderr, "trivex: no serial port opened: %s%s%s\n",
+                     qPrintable(number ? port.lastError() : QStringLiteral("no port is set")),
+                     settingsProblem.isEmpty() ? "" : "; the settings file is not read: ",
+                     qPrintable(settingsProblem));
+        tellPortProblem();
+    }
+    portChanged();
+}
+
+void frmMain::connectPort() {
+    link::SerialControl& port = link_.MSComm1;
+    connect(&port, &link::SerialControl::portLost, this, [this](const QString& reason) {
+        std::fprintf(stderr, "trivex: %s\n", qPrintable(reason));
+        portChanged();
+        tellPortProblem();
+    });
+    connect(&port, &link::SerialControl::reopened, this, &frmMain::portChanged);
+}
+
+QString frmMain::portState() const {
+    const link::SerialControl& port = link_.MSComm1;
+    if (port.CommPort() == 0) {
+        QString state = kNoPortSet;
+        if (const QString problem = settings::settingsFileProblem(); !problem.isEmpty()) {
+            state += QStringLiteral(" The settings file %1 is not read: %2.")
+                         .arg(settings::settingsFile(), problem);
+        }
+        return state;
+    }
+    const link::PortChoice choice = ports_.choice(port.CommPort());
+    QString device = choice.device;
+    if (choice.info && !choice.info->summary().isEmpty()) {
+        device += QStringLiteral(" (%1)").arg(choice.info->summary());
+    }
+    if (port.PortOpen()) {
+        return QStringLiteral("COM%1 open: %2 at %3").arg(port.CommPort()).arg(device, port.Settings());
+    }
+    return QStringLiteral("COM%1 %2: %3.")
+        .arg(port.CommPort())
+        .arg(port.isWatching() ? QStringLiteral("lost") : QStringLiteral("closed"),
+             capitalised(port.closedReason()));
+}
+
+void frmMain::portChanged() {
+    statusPanel_->setToolTip(plainToolTip(portState()));
+    if (frmComm_) {
+        frmComm_->showState(portState());
+    }
+}
+
+void frmMain::tellPortProblem() {
+    if (!isVisible()) {
+        portProblemPending_ = true;
+        return;
+    }
+    const bool opening = !frmComm_;
+    bringUp(frmComm_);
+    if (opening) {
+        // Beside this window, where the operator is looking, as far as the screen allows.
+        const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+        QPoint place = frameGeometry().topRight() + QPoint(8, 0);
+        if (screen.isValid() && place.x() + frmComm_->frameGeometry().width() > screen.right()) {
+            place.setX(
+                std::max(screen.left(), frameGeometry().left() - frmComm_->frameGeometry().width() - 8));
+        }
+        frmComm_->move(place);
+    }
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (std::exchange(portProblemPending_, false)) {
+        QTimer::singleShot(0, this, &frmMain::tellPortProblem);
+    }
+}
+
+} // namespace trivex::forms

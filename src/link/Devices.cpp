@@ -1,0 +1,240 @@
+#include "link/Devices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+#include <QStringList>
+#include <algorithm>
+#include <cerrno>
+#include <grp.h>
+#include <pwd.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace trivex::link {
+
+namespace {
+
+DeviceSource& source() {
+    static DeviceSource current = systemDevices;
+    return current;
+}
+
+// The number n of /dev/ttySn, the on-board ports; no value for any other device.
+std::optional<int> onBoardIndex(const QString& path) {
+    static const QRegularExpression pattern(QStringLiteral("^/dev/ttyS(\\d+)$"));
+    const QRegularExpressionMatch match = pattern.match(path);
+    return match.hasMatch() ? std::optional<int>(match.captured(1).toInt()) : std::nullopt;
+}
+
+// An on-board port that the kernel found no UART for reports type 0; it opens, and goes nowhere.
+bool hasNoUart(const QString& path) {
+    QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(QFileInfo(path).fileName()));
+    return onBoardIndex(path) && type.open(QIODevice::ReadOnly) && type.readAll().trimmed() == "0";
+}
+
+bool inGroup(gid_t id) {
+    gid_t groups[256];
+    const int count = ::getgroups(256, groups);
+    return ::getegid() == id ||
+           std::find(groups, groups + std::max(count, 0), id) != groups + std::max(count, 0);
+}
+
+QString permissionDenied(const struct stat* info) {
+    QString reason = QStringLiteral("cannot be opened: permission denied");
+    const passwd* user = ::getpwuid(::geteuid());
+    const group* owner = info ? ::getgrgid(info->st_gid) : nullptr;
+    if (owner && inGroup(owner->gr_gid)) {
+        reason += QStringLiteral(" by its mode %1").arg(info->st_mode & 0777, 4, 8, QLatin1Char('0'));
+    } else if (owner && user && owner->gr_gid != 0) {
+        reason += QStringLiteral(
+                      ". It belongs to group %1; join it with \"sudo adduser %2 %1\", then log out and in "
+                      "again")
+                      .arg(QString::fromLocal8Bit(owner->gr_name), QString::fromLocal8Bit(user->pw_name));
+    }
+    return reason;
+}
+
+} // namespace
+
+QString SerialDevice::summary() const {
+    QStringList parts;
+    for (const QString& part : {manufacturer, description}) {
+        if (!part.isEmpty() && !parts.join(QLatin1Char(' ')).contains(part)) {
+            parts << part;
+        }
+    }
+    QString text = parts.join(QLatin1Char(' '));
+    if (!serialNumber.isEmpty()) {
+        text +=
+            (text.isEmpty() ? QString() : QStringLiteral(", ")) + QStringLiteral("serial ") + serialNumber;
+    }
+    return text;
+}
+
+std::vector<SerialDevice> systemDevices() {
+    // The stable names of the devices, found by following the links of /dev/serial/by-id.
+    std::map<QString, QString> stable;
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo& link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+        stable[link.canonicalFilePath()] = link.absoluteFilePath();
+    }
+    std::vector<SerialDevice> devices;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        SerialDevice device;
+        device.path = info.systemLocation();
+        if (hasNoUart(device.path)) {
+            continue;
+        }
+        const auto found = stable.find(QFileInfo(device.path).canonicalFilePath());
+        device.stablePath = found == stable.end() ? QString() : found->second;
+        device.description = info.description();
+        device.manufacturer = info.manufacturer();
+        device.serialNumber = info.serialNumber();
+        devices.push_back(device);
+    }
+    return devices;
+}
+
+void setDeviceSource(DeviceSource current) {
+    source() = std::move(current);
+}
+
+std::vector<SerialDevice> presentDevices() {
+    return source()();
+}
+
+QString defaultDevicePath(int commPort) {
+    return QStringLiteral("/dev/ttyS%1").arg(commPort - 1);
+}
+
+std::map<int, SerialDevice> assignComNumbers(const std::vector<SerialDevice>& devices,
+                                             const std::map<int, QString>& keyed) {
+    std::map<int, SerialDevice> assigned;
+    std::set<int> taken;
+    for (const auto& entry : keyed) {
+        taken.insert(entry.first);
+    }
+    std::vector<SerialDevice> waiting;
+    for (const SerialDevice& device : devices) {
+        const bool named = std::any_of(keyed.begin(), keyed.end(), [&](const auto& key) {
+            return key.second == device.path ||
+                   (!device.stablePath.isEmpty() && key.second == device.stablePath);
+        });
+        const std::optional<int> index = onBoardIndex(device.path);
+        if (named) {
+            continue;
+        }
+        if (index && *index < kComNumbers && !taken.count(*index + 1)) {
+            taken.insert(*index + 1); // an on-board port with a UART holds its own number
+            continue;
+        }
+        waiting.push_back(device);
+    }
+    std::sort(waiting.begin(), waiting.end(),
+              [](const SerialDevice& a, const SerialDevice& b) { return a.name() < b.name(); });
+    int number = 1;
+    for (const SerialDevice& device : waiting) {
+        while (number <= kComNumbers && taken.count(number)) {
+            ++number;
+        }
+        if (number > kComNumbers) {
+            break;
+        }
+        assigned[number++] = device;
+    }
+    return assigned;
+}
+
+PortMap::PortMap(KeyReader keys)
+    : keys_(std::move(keys)) {
+}
+
+PortChoice PortMap::choice(int number) const {
+    PortChoice choice;
+    choice.number = number;
+    const QString key = keys_(number).trimmed();
+    const std::vector<SerialDevice> devices = presentDevices();
+    auto describe = [&](const QString& path) {
+        for (const SerialDevice& device : devices) {
+            if (device.path == path || device.stablePath == path) {
+                choice.info = device;
+            }
+        }
+    };
+    if (!key.isEmpty()) {
+        choice.origin = PortChoice::Origin::Keyed;
+        choice.device = key;
+        describe(key);
+        return choice;
+    }
+    std::map<int, QString> keyed;
+    for (int n = 1; n <= kComNumbers; ++n) {
+        if (const QString other = keys_(n).trimmed(); !other.isEmpty()) {
+            keyed[n] = other;
+        }
+    }
+    const std::map<int, SerialDevice> assigned = assignComNumbers(devices, keyed);
+    if (const auto found = assigned.find(number); found != assigned.end()) {
+        choice.origin = PortChoice::Origin::Found;
+        choice.device = found->second.name();
+        choice.info = found->second;
+        return choice;
+    }
+    choice.device = defaultDevicePath(number);
+    describe(choice.device);
+    return choice;
+}
+
+QString deviceProblem(const QString& path) {
+    const QByteArray device = path.toLocal8Bit();
+    struct stat info {};
+    if (::stat(device.constData(), &info) != 0) {
+        return errno == EACCES ? permissionDenied(nullptr) : QStringLiteral("is not present");
+    }
+    if (!S_ISCHR(info.st_mode)) {
+        return S_ISDIR(info.st_mode) ? QStringLiteral("is a directory, not a serial port")
+                                     : QStringLiteral("is a plain file, not a serial port");
+    }
+    if (hasNoUart(QFileInfo(path).canonicalFilePath())) {
+        return QStringLiteral("has no serial port hardware behind it: the kernel found no UART for it");
+    }
+    // The effective user's rights, which are the ones the open will have.
+    if (::euidaccess(device.constData(), R_OK | W_OK) != 0) {
+        return permissionDenied(&info);
+    }
+    return {};
+}
+
+QString busyReason(const QString& path) {
+    // Where Qt (and other serial programs) keep the lock file of a port: LCK.. and the device's
+    // name under /dev, its slashes made underscores, in the first usable folder of these.
+    QString name = QFileInfo(path).absoluteFilePath();
+    if (name.startsWith(QLatin1String("/dev/"))) {
+        name = name.mid(5);
+    }
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp"}) {
+        const QFileInfo lockFolder(QString::fromLatin1(folder));
+        if (!lockFolder.isReadable() || !lockFolder.isWritable()) {
+            continue;
+        }
+        const QLockFile lock(lockFolder.absoluteFilePath() + QStringLiteral("/LCK..") + name);
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock.getLockInfo(&pid, &host, &application) && pid > 0) {
+            return QStringLiteral("is busy: another program has it open (%1process %2)")
+                .arg(application.isEmpty() ? QString() : application + QStringLiteral(", "))
+                .arg(pid);
+        }
+        break;
+    }
+    return QStringLiteral("is busy: another program has it open");
+}
+
+} // namespace trivex::link

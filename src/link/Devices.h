@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+// The serial devices of this machine, what keeps one from serving as the port, and the COM
+// numbers they stand for.
+namespace trivex::link {
+
+// The COM numbers the program offers.
+constexpr int kComNumbers = 7;
+
+struct SerialDevice {
+    QString path;       // as the kernel names it: /dev/ttyUSB0
+    QString stablePath; // /dev/serial/by-id/..., the same in any USB socket; empty where there is none
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+
+    // The path a COM number is given: the stable one where there is one.
+    QString name() const { return stablePath.isEmpty() ? path : stablePath; }
+    // Maker, product and serial number, as far as they are known ("FTDI FT232R USB UART, serial
+    // A50285BI"); empty when none is.
+    QString summary() const;
+};
+
+// The serial devices present: USB and ACM adapters and on-board ports with a UART behind them,
+// as QSerialPortInfo finds them.
+std::vector<SerialDevice> systemDevices();
+
+// Where the devices come from; tests give tables of their own.
+using DeviceSource = std::function<std::vector<SerialDevice>()>;
+void setDeviceSource(DeviceSource source);
+std::vector<SerialDevice> presentDevices();
+
+// The device COM n stands for when nothing else names one.
+QString defaultDevicePath(int commPort);
+
+// Free COM numbers for the devices that no key names. An on-board port /dev/ttyS(n-1) that is
+// present holds COM n; a number with a key (keyed: COM n to the device it names) is taken. The
+// other devices get the free numbers 1 to 7, lowest first, in the order of their names, so that
+// a device keeps its number as long as the set of devices stays the same.
+std::map<int, SerialDevice> assignComNumbers(const std::vector<SerialDevice>& devices,
+                                             const std::map<int, QString>& keyed);
+
+// What COM n stands for, and where that comes from.
+struct PortChoice {
+    enum class Origin { Keyed, Found, Default };
+    int number = 0;
+    QString device;
+    Origin origin = Origin::Default;
+    std::optional<SerialDevice> info; // for a device that is present
+};
+
+// COM numbers resolved against the keys of the settings ([Ports] COMn) and the devices present.
+class PortMap {
+public:
+    using KeyReader = std::function<QString(int)>;
+    explicit PortMap(KeyReader keys);
+
+    PortChoice choice(int number) const;
+
+private:
+    KeyReader keys_;
+};
+
+// Why a device cannot serve as a serial port just now, as the end of a sentence that starts with
+// its path ("is not present", "is a plain file, not a serial port", "cannot be opened:
+// permission denied ..."); empty when it is worth opening.
+QString deviceProblem(const QString& path);
+
+// Why a device that exists could not be opened because another program holds it: "is busy:
+// another program has it open", naming that program where its lock file says.
+QString busyReason(const QString& path);
+
+} // namespace trivex::link
