@@ -27,6 +27,10 @@ bool isTypeable(char32_t character);
 // One byte per character; a character beyond ISO 8859-1 becomes kUnsendableReplacement.
 Bytes displayBytes(std::u32string_view text);
 
+// Bytes written as pairs of hex digits, in groups separated by blanks or not ("FE 14", "fe14");
+// no value for anything else (an odd digit, a letter that is no hex digit, nothing at all).
+std::optional<Bytes> parseHexBytes(std::string_view text);
+
 // A whole decimal number from 0 to 255, blanks around it ignored, leading zeros allowed.
 // Anything else (empty, letters, signs, fractions, 256 and above) gives no value.
 std::optional<std::uint8_t> parseByte(std::string_view text);

@@ -2,6 +2,7 @@
 // module's command set, written out here as hex independently of the encoders' constants.
 
 #include "protocol/Configuration.h"
+#include "protocol/Decoder.h"
 #include "protocol/Display.h"
 #include "protocol/Selection.h"
 #include "protocol/Text.h"
@@ -29,6 +30,8 @@ private slots:
     void displayTextBecomesOneBytePerCharacter();
     void numberRule_data();
     void numberRule();
+    void trafficIsDecodedInWords_data();
+    void trafficIsDecodedInWords();
 };
 
 // Each row: what an encoder gave, and the bytes the module's command set fixes for it.
@@ -211,6 +214,50 @@ void tst_protocol::numberRule() {
     QFETCH(int, value);
     const auto parsed = parseByte(text.toStdString());
     QCOMPARE(parsed ? int(*parsed) : -1, value);
+}
+
+// Every frame, command and reply in words, as the traffic monitor shows them; "<" marks bytes
+// read from the bus, "<<" while an input status reply is awaited.
+void tst_protocol::trafficIsDecodedInWords_data() {
+    QTest::addColumn<QString>("bytes");
+    QTest::addColumn<QString>("meaning");
+    auto row = [](const char* bytes, const char* meaning) { QTest::newRow(bytes) << bytes << meaning; };
+    row("EF 65", "start frame, address 101");
+    row("EF 64", "start frame, address 100 (configuration)");
+    row("EA", "stop frame");
+    row("FE 0E", "input status query");
+    row("0D 48 49", "clear display, text \"HI\"");
+    row("0D 41 0C E9 22", "clear display, text \"A\", line break, text \"\u00E9\\x22\"");
+    row("00 07", "custom character 1, custom character 8");
+    row("FE 01 FE 02 FE 03", "underline cursor, blinking cursor, hide cursor");
+    row("FE 04 FE 2B 50 FE 2C 00", "init graph, left-to-right graph, length 80, right-to-left graph, length 0");
+    row("FE 06 FE 07 FE 0B", "backlight on, backlight off, backlight blink");
+    row("FE 0C FE 0D FE 14", "output on, output off, show default screen");
+    row("FE 32 01 0F", "cursor to row 1, column 15");
+    row("FE 2D 01 FE 2E 0F", "clear row 1, clear column 15");
+    row("FE 30 65 EA", "set UID 101, stop frame");
+    row("FE 1E FE 1F", "line speed 9600 bit/s, line speed 4800 bit/s");
+    row("FE C8 48 49 20*14 20*16", "set default screen \"HI              \" \"                \"");
+    row("FE 64 00*64 EA", "load custom characters, 64 bytes, stop frame");
+    row("FE 99 41", "unknown command FE 99, text \"A\"");
+    row("FE 32 01", "cursor position, cut short: 1 of 2 parameter bytes");
+    row("EF", "start frame without its address");
+    row("< EE 65", "acknowledge from 101");
+    row("<< EE 65 08", "acknowledge from 101, input status: HIGH");
+    row("<< EE 65 00", "acknowledge from 101, input status: LOW");
+    row("<< EE 65 04", "acknowledge from 101, input status byte 04, no meaning");
+    row("< EE 65 08", "acknowledge from 101, bytes that are no reply");
+    row("< 00 EE 65", "bytes that are no reply, acknowledge from 101");
+    row("< EE", "acknowledge without its address");
+}
+
+void tst_protocol::trafficIsDecodedInWords() {
+    QFETCH(QString, bytes);
+    const int arrows = static_cast<int>(bytes.count('<'));
+    const Bytes block = hex(qPrintable(bytes.mid(arrows).trimmed()));
+    QTEST(QString::fromStdString(describe(block, arrows ? Direction::FromBus : Direction::ToBus, arrows == 2 ? 3 : 2)),
+          "meaning");
+    QCOMPARE(QString::fromStdString(hexText(block)), QString::fromLatin1(toHex(block)));
 }
 
 QTEST_APPLESS_MAIN(tst_protocol)
