@@ -8,6 +8,7 @@
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMainLayout.h"
+#include "forms/frmTraffic.h"
 #include "protocol/Display.h"
 #include "protocol/Markers.h"
 #include "protocol/Text.h"
@@ -20,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -48,6 +50,7 @@ frmMain::frmMain(QWidget* parent)
 frmMain::~frmMain() {
     delete frmComm_;
     delete frmLCD_;
+    delete frmTraffic_;
 }
 
 void frmMain::buildWindow() {
@@ -120,6 +123,11 @@ void frmMain::buildWindow() {
     mnuComm->setObjectName(QStringLiteral("mnuComm"));
     mnuConfig = menuBar()->addAction(QStringLiteral("LCD Settings"));
     mnuConfig->setObjectName(QStringLiteral("mnuConfig"));
+    // What the program offers beyond the laid-out windows, in windows of their own.
+    mnuTools = menuBar()->addMenu(QStringLiteral("Tools"));
+    mnuTools->setObjectName(QStringLiteral("mnuTools"));
+    mnuTraffic = mnuTools->addAction(QStringLiteral("Traffic Monitor"));
+    mnuTraffic->setObjectName(QStringLiteral("mnuTraffic"));
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -141,6 +149,7 @@ void frmMain::buildWindow() {
 void frmMain::connectHandlers() {
     connect(mnuComm, &QAction::triggered, this, &frmMain::mnuComm_Click);
     connect(mnuConfig, &QAction::triggered, this, &frmMain::mnuConfig_Click);
+    connect(mnuTraffic, &QAction::triggered, this, &frmMain::mnuTraffic_Click);
     const std::pair<QAbstractButton*, void (frmMain::*)()> clicks[] = {
         {cmdSelect, &frmMain::cmdSelect_Click},       {cmdDeselect, &frmMain::cmdDeselect_Click},
         {cmdInput, &frmMain::cmdInput_Click},         {cmdSendAscii, &frmMain::cmdSendAscii_Click},
@@ -208,6 +217,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (frmLCD_) {
         frmLCD_->close();
     }
+    if (frmTraffic_) {
+        frmTraffic_->close();
+    }
     QMainWindow::closeEvent(event);
 }
 
@@ -240,6 +252,14 @@ template <class Window> void frmMain::bringUp(QPointer<Window>& window) {
 
 void frmMain::mnuComm_Click() {
     bringUp(frmComm_);
+}
+
+void frmMain::mnuTraffic_Click() {
+    bringUp(frmTraffic_);
+}
+
+frmTraffic* frmMain::trafficWindow() const {
+    return frmTraffic_;
 }
 
 void frmMain::mnuConfig_Click() {

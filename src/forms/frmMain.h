@@ -14,6 +14,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
@@ -23,6 +24,7 @@ namespace trivex::forms {
 class Frame;
 class frmComm;
 class frmLCD;
+class frmTraffic;
 
 // The program's start-up window: device selection, input status and the display control panel.
 // It owns the serial link and the shared variables that the other windows use.
@@ -51,6 +53,7 @@ public:
     // The secondary windows while they are open, else null.
     frmComm* commWindow() const;
     frmLCD* configWindow() const;
+    frmTraffic* trafficWindow() const;
 
     // Controls, named as laid out.
     QLineEdit* txtLine1;
@@ -87,12 +90,15 @@ public:
     std::array<QPushButton*, 8> cmdChar;
     QAction* mnuComm;
     QAction* mnuConfig;
+    QMenu* mnuTools;
+    QAction* mnuTraffic;
     QStatusBar* StatusBar1;
 
     // Handlers.
     void Form_Load();
     void mnuComm_Click();
     void mnuConfig_Click();
+    void mnuTraffic_Click();
     void cmdSelect_Click();
     void cmdDeselect_Click();
     void cmdInput_Click();
@@ -145,6 +151,7 @@ private:
     QLabel* statusPanel_ = nullptr;
     QPointer<frmComm> frmComm_;
     QPointer<frmLCD> frmLCD_;
+    QPointer<frmTraffic> frmTraffic_;
     link::PortMap ports_;
     bool portProblemPending_ = false;
 };

@@ -81,6 +81,11 @@ void Link::MSComm1_OnComm() {
     }
 }
 
+bool Link::sendRaw(const protocol::Bytes& bytes) {
+    vars_.strCommand = bytes;
+    return MSComm1.Output(vars_.strCommand);
+}
+
 bool Link::selectDevice(std::uint8_t address) {
     vars_.bytAddress = address;
     vars_.strCommand = protocol::startFrame(address);

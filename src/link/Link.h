@@ -57,6 +57,9 @@ public:
     // module is left taking configuration commands.
     bool writeConfiguration(const protocol::Bytes& write1, const protocol::Bytes& write2);
 
+    // Bytes the operator typed, written as they are; false when the port is not open.
+    bool sendRaw(const protocol::Bytes& bytes);
+
 private:
     // WaitTicks for an exchange's reply; bytes that arrive meanwhile are expected.
     void waitForReply();

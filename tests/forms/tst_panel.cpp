@@ -314,9 +314,10 @@ void tst_panel::windowIsLaidOutAsDrawn() {
     QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QVERIFY(!w.windowIcon().pixmap(32, 32).isNull());
     const QList<QAction*> menus = w.menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("Communication"));
     QCOMPARE(menus[1]->text(), QStringLiteral("LCD Settings"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("Tools")); // after the two laid-out entries
     // The line boxes belong to the window but lie inside the "TRIVEX" frame, drawn above it.
     QCOMPARE(w.txtLine1->parentWidget(), w.centralWidget());
     QVERIFY(w.Frame1->geometry().contains(w.txtLine1->geometry()));

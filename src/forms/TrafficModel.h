@@ -1,0 +1,45 @@
+#pragma once
+
+#include "link/Traffic.h"
+
+#include <QAbstractTableModel>
+#include <deque>
+
+namespace trivex::forms {
+
+// The entries of the traffic monitor as a table: time, direction, bytes in hex, meaning. It
+// keeps the newest entries up to a limit and counts the older ones it let go. The meaning is
+// worked out when a row is shown, so that an entry costs little more than its bytes.
+class TrafficModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Time, Direction, Bytes, Meaning, Columns };
+
+    explicit TrafficModel(int limit, QObject* parent = nullptr);
+
+    // Times are shown relative to this moment (monotonic nanoseconds).
+    void setOrigin(qint64 nanoseconds) { origin_ = nanoseconds; }
+
+    // Adds entries at the end, letting the oldest go beyond the limit.
+    void append(const std::vector<link::TrafficEntry>& entries);
+    void clear();
+
+    qint64 dropped() const { return dropped_; }
+    // One entry as a line of text, its columns separated by tabs.
+    QString line(int row) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    QString text(const link::TrafficEntry& entry, int column) const;
+
+    int limit_;
+    qint64 origin_ = 0;
+    qint64 dropped_ = 0;
+    std::deque<link::TrafficEntry> entries_;
+};
+
+} // namespace trivex::forms

@@ -1,0 +1,198 @@
+#include "forms/frmTraffic.h"
+
+#include "forms/Messages.h"
+#include "forms/Style.h"
+#include "forms/TrafficModel.h"
+#include "forms/frmMain.h"
+#include "protocol/Text.h"
+#include "settings/FileAccess.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace trivex::forms {
+
+namespace {
+
+// Entries are put into the table this often, not one by one, so that a burst costs the window
+// one update per interval.
+constexpr int kFlushMs = 50;
+
+const QString kHexRefused =
+    QStringLiteral("\"%1\" was not sent: write bytes as pairs of hex digits, as FE 14 or fe14.");
+
+} // namespace
+
+frmTraffic::frmTraffic(frmMain& main)
+    : QWidget(nullptr)
+    , main_(main)
+    , model_(new TrafficModel(kKeptEntries, this)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmTraffic"));
+    setWindowTitle(QStringLiteral("Traffic Monitor"));
+    setWindowIcon(applicationIcon());
+    model_->setOrigin(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs());
+
+    tblTraffic = new QTableView;
+    tblTraffic->setObjectName(QStringLiteral("tblTraffic"));
+    tblTraffic->setModel(model_);
+    tblTraffic->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblTraffic->setWordWrap(false);
+    tblTraffic->verticalHeader()->hide();
+    tblTraffic->verticalHeader()->setDefaultSectionSize(tblTraffic->fontMetrics().height() + 4);
+    tblTraffic->horizontalHeader()->setStretchLastSection(true);
+    tblTraffic->setColumnWidth(TrafficModel::Time, 80);
+    tblTraffic->setColumnWidth(TrafficModel::Direction, 70);
+    tblTraffic->setColumnWidth(TrafficModel::Bytes, 200);
+    tblTraffic->setAccessibleName(QStringLiteral("Traffic"));
+
+    auto button = [](const QString& caption, const char* name) {
+        auto* push = new QPushButton(caption);
+        push->setObjectName(QString::fromLatin1(name));
+        return push;
+    };
+    cmdPause = button(QStringLiteral("Pause"), "cmdPause");
+    cmdPause->setCheckable(true);
+    cmdClear = button(QStringLiteral("Clear"), "cmdClear");
+    cmdCopy = button(QStringLiteral("Copy"), "cmdCopy");
+    cmdSave = button(QStringLiteral("Save..."), "cmdSave");
+    lblCount = new QLabel;
+    lblCount->setObjectName(QStringLiteral("lblCount"));
+    auto* tools = new QHBoxLayout;
+    for (QWidget* control : {static_cast<QWidget*>(cmdPause), static_cast<QWidget*>(cmdClear),
+                             static_cast<QWidget*>(cmdCopy), static_cast<QWidget*>(cmdSave)}) {
+        tools->addWidget(control);
+    }
+    tools->addStretch();
+    tools->addWidget(lblCount);
+
+    auto* sending = new QHBoxLayout;
+    auto* rawLabel = new QLabel(QStringLiteral("Send bytes (hex):"));
+    txtRaw = new QLineEdit;
+    txtRaw->setObjectName(QStringLiteral("txtRaw"));
+    txtRaw->setPlaceholderText(QStringLiteral("FE 14"));
+    txtRaw->setAccessibleName(QStringLiteral("Bytes to send, in hex"));
+    rawLabel->setBuddy(txtRaw);
+    cmdSendRaw = button(QStringLiteral("Send"), "cmdSendRaw");
+    sending->addWidget(rawLabel);
+    sending->addWidget(txtRaw, 1);
+    sending->addWidget(cmdSendRaw);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tblTraffic, 1);
+    layout->addLayout(tools);
+    layout->addLayout(sending);
+    resize(720, 420);
+
+    flushTimer_.setInterval(kFlushMs);
+    connect(&flushTimer_, &QTimer::timeout, this, &frmTraffic::flush);
+    flushTimer_.start();
+    connect(&main_.MSComm1(), &link::SerialControl::traffic, this, &frmTraffic::take);
+    connect(cmdPause, &QPushButton::toggled, this, [this](bool paused) {
+        if (!paused) {
+            flush();
+        }
+        showCount();
+    });
+    connect(cmdClear, &QPushButton::clicked, this, [this] {
+        model_->clear();
+        waiting_.clear();
+        droppedWhileWaiting_ = 0;
+        showCount();
+    });
+    connect(cmdCopy, &QPushButton::clicked, this, &frmTraffic::copySelection);
+    connect(cmdSave, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save the traffic"),
+                                                          QStringLiteral("trivex-traffic.txt"));
+        if (!path.isEmpty()) {
+            saveTo(path);
+        }
+    });
+    connect(cmdSendRaw, &QPushButton::clicked, this, &frmTraffic::sendRaw);
+    connect(txtRaw, &QLineEdit::returnPressed, this, &frmTraffic::sendRaw);
+    showCount();
+}
+
+void frmTraffic::take(const link::TrafficEntry& entry) {
+    waiting_.push_back(entry);
+    // While the table stands still, the entries waiting are bounded as the table is.
+    if (waiting_.size() > static_cast<std::size_t>(kKeptEntries)) {
+        const std::size_t gone = waiting_.size() - kKeptEntries;
+        waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(gone));
+        droppedWhileWaiting_ += static_cast<qint64>(gone);
+    }
+}
+
+void frmTraffic::flush() {
+    if (cmdPause->isChecked() || waiting_.empty()) {
+        return;
+    }
+    QScrollBar* bar = tblTraffic->verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
+    model_->append(waiting_);
+    waiting_.clear();
+    if (following) {
+        tblTraffic->scrollToBottom();
+    }
+    showCount();
+}
+
+void frmTraffic::showCount() {
+    QString text = QStringLiteral("%L1 entries").arg(model_->rowCount());
+    if (const qint64 dropped = model_->dropped() + droppedWhileWaiting_; dropped > 0) {
+        text += QStringLiteral(", %L1 older ones let go").arg(dropped);
+    }
+    if (cmdPause->isChecked()) {
+        text += QStringLiteral("; paused, %L1 waiting").arg(waiting_.size());
+    }
+    lblCount->setText(text);
+}
+
+void frmTraffic::copySelection() {
+    QStringList lines;
+    QModelIndexList rows = tblTraffic->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    for (const QModelIndex& row : rows) {
+        lines << model_->line(row.row());
+    }
+    QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + (lines.isEmpty() ? "" : "\n"));
+}
+
+bool frmTraffic::saveTo(const QString& path) {
+    QByteArray text;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        text += model_->line(row).toUtf8() + '\n';
+    }
+    const QString error = settings::replaceFile(path, text);
+    if (!error.isEmpty()) {
+        showMessage(
+            this, QMessageBox::Warning,
+            QStringLiteral("The traffic was not saved to %1: %2. The entries stay here.").arg(path, error));
+        return false;
+    }
+    return true;
+}
+
+void frmTraffic::sendRaw() {
+    const std::optional<protocol::Bytes> bytes = protocol::parseHexBytes(txtRaw->text().toStdString());
+    if (!bytes) {
+        showMessage(this, QMessageBox::Warning, kHexRefused.arg(txtRaw->text()));
+        return;
+    }
+    if (!main_.serialLink().sendRaw(*bytes)) {
+        showMessage(this, QMessageBox::Warning, QStringLiteral("Port Not Open"),
+                    capitalised(main_.MSComm1().closedReason()) + '.');
+    }
+}
+
+} // namespace trivex::forms

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "link/Traffic.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace trivex::forms {
+
+class TrafficModel;
+class frmMain;
+
+// "Traffic Monitor": every write the program makes and every block it reads on the serial
+// port, both directions, in hex and in words, with the port's own events; and a line to write
+// bytes by hand. Recording runs only while the window is open.
+class frmTraffic : public QWidget {
+    Q_OBJECT
+public:
+    // The newest entries kept; older ones are let go and counted.
+    static constexpr int kKeptEntries = 50000;
+
+    explicit frmTraffic(frmMain& main);
+
+    QTableView* tblTraffic;
+    QPushButton* cmdPause; // held down: the table stands still, entries wait
+    QPushButton* cmdClear;
+    QPushButton* cmdCopy; // the selected entries as text
+    QPushButton* cmdSave;
+    QLabel* lblCount;
+    QLineEdit* txtRaw;
+    QPushButton* cmdSendRaw;
+
+    const TrafficModel& model() const { return *model_; }
+
+    // Writes every entry to path as text; false, and a message that says why, when it cannot.
+    bool saveTo(const QString& path);
+    void sendRaw();
+
+private:
+    void take(const link::TrafficEntry& entry);
+    void flush();
+    void copySelection();
+    void showCount();
+
+    frmMain& main_;
+    TrafficModel* model_;
+    std::vector<link::TrafficEntry> waiting_; // taken, not yet in the table
+    qint64 droppedWhileWaiting_ = 0;
+    QTimer flushTimer_;
+};
+
+} // namespace trivex::forms
