@@ -92,6 +92,11 @@ void frmComm::describePorts() {
 }
 
 void frmComm::cmdSetPort_Click() {
+    if (main_.isScanning()) {
+        showState(QStringLiteral("A bus scan is running: the port is switched when it has ended. ") +
+                  main_.portState());
+        return;
+    }
     // Text that names no port changes nothing: not the port, not the variables.
     const std::optional<int> port = portNamed(cboComm->currentText());
     if (!port) {

@@ -8,6 +8,7 @@
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMainLayout.h"
+#include "forms/frmScan.h"
 #include "forms/frmTraffic.h"
 #include "protocol/Display.h"
 #include "protocol/Markers.h"
@@ -51,6 +52,7 @@ frmMain::~frmMain() {
     delete frmComm_;
     delete frmLCD_;
     delete frmTraffic_;
+    delete frmScan_;
 }
 
 void frmMain::buildWindow() {
@@ -128,6 +130,8 @@ void frmMain::buildWindow() {
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuTraffic = mnuTools->addAction(QStringLiteral("Traffic Monitor"));
     mnuTraffic->setObjectName(QStringLiteral("mnuTraffic"));
+    mnuScan = mnuTools->addAction(QStringLiteral("Scan Bus"));
+    mnuScan->setObjectName(QStringLiteral("mnuScan"));
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -150,6 +154,7 @@ void frmMain::connectHandlers() {
     connect(mnuComm, &QAction::triggered, this, &frmMain::mnuComm_Click);
     connect(mnuConfig, &QAction::triggered, this, &frmMain::mnuConfig_Click);
     connect(mnuTraffic, &QAction::triggered, this, &frmMain::mnuTraffic_Click);
+    connect(mnuScan, &QAction::triggered, this, &frmMain::mnuScan_Click);
     const std::pair<QAbstractButton*, void (frmMain::*)()> clicks[] = {
         {cmdSelect, &frmMain::cmdSelect_Click},       {cmdDeselect, &frmMain::cmdDeselect_Click},
         {cmdInput, &frmMain::cmdInput_Click},         {cmdSendAscii, &frmMain::cmdSendAscii_Click},
@@ -220,6 +225,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (frmTraffic_) {
         frmTraffic_->close();
     }
+    if (frmScan_) {
+        frmScan_->close();
+    }
     QMainWindow::closeEvent(event);
 }
 
@@ -260,6 +268,14 @@ void frmMain::mnuTraffic_Click() {
 
 frmTraffic* frmMain::trafficWindow() const {
     return frmTraffic_;
+}
+
+void frmMain::mnuScan_Click() {
+    bringUp(frmScan_);
+}
+
+frmScan* frmMain::scanWindow() const {
+    return frmScan_;
 }
 
 void frmMain::mnuConfig_Click() {

@@ -24,6 +24,7 @@ namespace trivex::forms {
 class Frame;
 class frmComm;
 class frmLCD;
+class frmScan;
 class frmTraffic;
 
 // The program's start-up window: device selection, input status and the display control panel.
@@ -50,10 +51,21 @@ public:
     // Called whenever the port was opened, closed or switched.
     void portChanged();
 
+    // The bus scan: why it may not start now (empty when it may); while it runs the window's
+    // exchanges and commands, and the port settings, wait. A found module is taken over as its
+    // address in the address list and its speed for the port, switched as "SET" would.
+    QString scanRefusal() const;
+    void setScanning(bool scanning);
+    bool isScanning() const { return scanning_; }
+    void useFoundModule(int address, int speed);
+    // Whether the adapter's echo is taken out of what is read; stored in the settings at once.
+    void setIgnoreEcho(bool ignore, QWidget* askedFrom);
+
     // The secondary windows while they are open, else null.
     frmComm* commWindow() const;
     frmLCD* configWindow() const;
     frmTraffic* trafficWindow() const;
+    frmScan* scanWindow() const;
 
     // Controls, named as laid out.
     QLineEdit* txtLine1;
@@ -92,6 +104,7 @@ public:
     QAction* mnuConfig;
     QMenu* mnuTools;
     QAction* mnuTraffic;
+    QAction* mnuScan;
     QStatusBar* StatusBar1;
 
     // Handlers.
@@ -99,6 +112,7 @@ public:
     void mnuComm_Click();
     void mnuConfig_Click();
     void mnuTraffic_Click();
+    void mnuScan_Click();
     void cmdSelect_Click();
     void cmdDeselect_Click();
     void cmdInput_Click();
@@ -152,8 +166,11 @@ private:
     QPointer<frmComm> frmComm_;
     QPointer<frmLCD> frmLCD_;
     QPointer<frmTraffic> frmTraffic_;
+    QPointer<frmScan> frmScan_;
     link::PortMap ports_;
     bool portProblemPending_ = false;
+    bool scanning_ = false;
+    bool configBeforeScan_ = true;
 };
 
 } // namespace trivex::forms

@@ -2,14 +2,19 @@
 // operator in the windows (never only on stderr) when it cannot be opened or goes away.
 
 #include "forms/Messages.h"
+#include "forms/StoreSettings.h"
 #include "forms/frmComm.h"
+#include "forms/frmLCD.h"
 #include "forms/frmMain.h"
 #include "link/LineSettings.h"
 #include "protocol/Markers.h"
 #include "settings/Profile.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -55,6 +60,8 @@ void frmMain::openPortAtStartUp() {
     port.setSettings(modVariables.strSettings);
     port.setRThreshold(protocol::kAcknowledgeLength);
     port.setInputMode(1);
+    port.setEchoStripping(settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) ==
+                          QLatin1String("1"));
     if (!number || !port.setPortOpen(true)) {
         const QString settingsProblem = settings::settingsFileProblem();
         std::fprintf(stderr, "trivex: no serial port opened: %s%s%s\n",
@@ -64,6 +71,55 @@ void frmMain::openPortAtStartUp() {
         tellPortProblem();
     }
     portChanged();
+}
+
+QString frmMain::scanRefusal() const {
+    if (!cmdSelect->isEnabled()) {
+        return QStringLiteral("%1 is selected in the main window; release it with \"Send Stop Frame\" first.")
+            .arg(statusText().section(QLatin1Char(' '), 0, 1));
+    }
+    if (frmLCD_) {
+        return QStringLiteral(
+            "\"Configure LCD\" is open, and its commands would cross the probes; close it first.");
+    }
+    return {};
+}
+
+void frmMain::setScanning(bool scanning) {
+    if (scanning == scanning_) {
+        return;
+    }
+    scanning_ = scanning;
+    centralWidget()->setEnabled(!scanning);
+    if (scanning) {
+        configBeforeScan_ = mnuConfig->isEnabled();
+    }
+    mnuConfig->setEnabled(!scanning && configBeforeScan_);
+}
+
+void frmMain::useFoundModule(int address, int speed) {
+    const QString text = QString::number(address);
+    const int entry = cboAddr->findText(text);
+    if (entry >= 0) {
+        cboAddr->setCurrentIndex(entry);
+    } else {
+        cboAddr->setEditText(text);
+    }
+    link::SerialControl& port = link_.MSComm1;
+    if (port.Settings().startsWith(QString::number(speed) + QLatin1Char(','))) {
+        return;
+    }
+    port.setPortOpen(false);
+    modVariables.strSettings = QStringLiteral("%1,n,8,1").arg(speed);
+    port.setSettings(modVariables.strSettings);
+    port.setPortOpen(true);
+    portChanged();
+}
+
+void frmMain::setIgnoreEcho(bool ignore, QWidget* askedFrom) {
+    link_.MSComm1.setEchoStripping(ignore);
+    storeSettings(askedFrom, {{QStringLiteral("Settings"), QStringLiteral("IgnoreEcho"),
+                               ignore ? QStringLiteral("1") : QStringLiteral("0")}});
 }
 
 void frmMain::connectPort() {

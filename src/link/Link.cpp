@@ -68,7 +68,7 @@ void Link::Timer1_Timer() {
 }
 
 void Link::MSComm1_OnComm() {
-    if (MSComm1.CommEvent() != SerialControl::comEvReceive) {
+    if (held_ || MSComm1.CommEvent() != SerialControl::comEvReceive) {
         return;
     }
     const protocol::Bytes block = MSComm1.Input();

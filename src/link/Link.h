@@ -60,12 +60,16 @@ public:
     // Bytes the operator typed, written as they are; false when the port is not open.
     bool sendRaw(const protocol::Bytes& bytes);
 
+    // While held, the reply watcher leaves received bytes to whoever reads them (a bus scan).
+    void holdReplies(bool held) { held_ = held; }
+
 private:
     // WaitTicks for an exchange's reply; bytes that arrive meanwhile are expected.
     void waitForReply();
 
     SharedVariables& vars_;
     bool stopFrameOwed_ = false;
+    bool held_ = false;
 };
 
 } // namespace trivex::link

@@ -168,6 +168,9 @@ bool SerialControl::Output(const protocol::Bytes& bytes) {
     if (!PortOpen()) {
         return false;
     }
+    if (stripEcho_) {
+        echo_ += bytes;
+    }
     port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     // Hand the bytes to the driver now rather than at the next event-loop pass, so that a
     // command goes out whole and in order even when the port is closed right after.
@@ -191,12 +194,49 @@ protocol::Bytes SerialControl::Input() {
 
 void SerialControl::pull() {
     const QByteArray data = port_.readAll();
-    if (data.isEmpty()) {
+    protocol::Bytes bytes(data.constData(), static_cast<std::size_t>(data.size()));
+    if (stripEcho_ && !echo_.empty() && !bytes.empty()) {
+        // What an echoing adapter hands back of the bytes written comes first; it is taken out
+        // before any reply is looked for. Bytes that differ mean no (further) echo is coming.
+        std::size_t same = 0;
+        while (same < bytes.size() && same < echo_.size() && bytes[same] == echo_[same]) {
+            ++same;
+        }
+        if (same > 0) {
+            record(TrafficEntry::Kind::Echo, bytes.substr(0, same));
+            echo_.erase(0, same);
+            bytes.erase(0, same);
+        }
+        if (!bytes.empty()) {
+            echo_.clear();
+        }
+    }
+    if (bytes.empty()) {
         return;
     }
-    const protocol::Bytes bytes(data.constData(), static_cast<std::size_t>(data.size()));
     record(TrafficEntry::Kind::Received, bytes);
     received_ += bytes;
+}
+
+void SerialControl::setEchoStripping(bool strip) {
+    stripEcho_ = strip;
+    echo_.clear();
+}
+
+bool SerialControl::switchSettings(const QString& text) {
+    const std::optional<LineSettings> settings = parseLineSettings(text);
+    if (!settings) {
+        return false;
+    }
+    settingsText_ = text;
+    settings_ = settings;
+    if (port_.isOpen()) {
+        port_.setBaudRate(settings->baudRate);
+        port_.setParity(settings->parity);
+        port_.setDataBits(settings->dataBits);
+        port_.setStopBits(settings->stopBits);
+    }
+    return true;
 }
 
 void SerialControl::onReadyRead() {

@@ -61,6 +61,15 @@ public:
     // Every received byte waiting now; they are removed from the receive buffer.
     protocol::Bytes Input();
 
+    // Behind an adapter that hands back every byte written (echo), takes that echo out of what
+    // is read before any reply is looked for; off, what is read is taken as it comes.
+    void setEchoStripping(bool strip);
+    bool echoStripping() const { return stripEcho_; }
+
+    // Changes the line settings of the open port in place (without closing it), and those it
+    // opens with later; false for a string that is not of the "9600,n,8,1" form.
+    bool switchSettings(const QString& text);
+
     // Set while an exchange waits for its reply (nested waits count); bytes that arrive
     // otherwise are unexpected.
     void setAwaitingReply(bool awaiting) { awaiting_ += awaiting ? 1 : -1; }
@@ -119,6 +128,8 @@ private:
     bool lost_ = false;
     int awaiting_ = 0;
     protocol::Bytes received_; // read from the port, not yet handed over by Input
+    bool stripEcho_ = false;
+    protocol::Bytes echo_; // written, its echo not yet read
     QString lastError_;
     QString lastReason_;
     QString openedPath_;

@@ -1,26 +1,38 @@
-// The windows beyond the laid-out three, against a pty peer: the traffic monitor.
+// The windows beyond the laid-out three: the traffic monitor against a pty peer, the bus scan
+// against the virtual module.
 
 #include "forms/Style.h"
 #include "forms/TrafficModel.h"
 #include "forms/frmMain.h"
+#include "forms/frmScan.h"
 #include "forms/frmTraffic.h"
+#include "sim/core/Bus.h"
+#include "sim/runtime/PtyBus.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/MessageWatcher.h"
+#include "support/Rows.h"
 #include "support/Script.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <memory>
 
 using namespace trivex;
 using forms::frmMain;
+using forms::frmScan;
 using forms::frmTraffic;
 using forms::TrafficModel;
 using test::click;
@@ -40,13 +52,20 @@ private slots:
     void trafficMonitorSendsBytesTypedInHex();
     void trafficMonitorKeepsWhatItCannotSave();
     void trafficTableIsBounded();
+    void busScanFindsTheModules_data();
+    void busScanFindsTheModules();
+    void busScanLeavesThePortAsItWas();
 
 private:
+    // The main window on a virtual bus of these modules ("101", "102:4800"), the scan window open.
+    frmScan& openScan(const QStringList& modules, bool echo = false);
     frmTraffic& openMonitor();
     // The rows of the table as "direction|bytes|meaning".
     QStringList rows(const frmTraffic& monitor) const;
 
     std::unique_ptr<test::Bench> bench_;
+    std::unique_ptr<sim::Bus> bus_;
+    std::unique_ptr<sim::PtyBus> pty_;
     std::unique_ptr<frmMain> main_;
 };
 
@@ -59,7 +78,29 @@ frmTraffic& tst_tools::openMonitor() {
 
 void tst_tools::cleanup() {
     main_.reset();
+    pty_.reset();
+    bus_.reset();
     bench_.reset();
+}
+
+frmScan& tst_tools::openScan(const QStringList& modules, bool echo) {
+    bench_ = std::make_unique<test::Bench>();
+    std::vector<sim::ModuleSettings> settings;
+    for (const QString& module : modules) {
+        settings.emplace_back();
+        settings.back().address = static_cast<std::uint8_t>(module.section(':', 0, 0).toInt());
+        settings.back().lineSpeed = module.contains(':') ? module.section(':', 1).toInt() : 9600;
+    }
+    bus_ = std::make_unique<sim::Bus>(settings);
+    pty_ = std::make_unique<sim::PtyBus>(*bus_, 2, echo);
+    QString error;
+    if (!pty_->open(bench_->path("bus"), &error)) {
+        qFatal("%s", qPrintable(error));
+    }
+    bench_->set("Ports", "COM1", pty_->linkPath());
+    main_ = std::make_unique<frmMain>();
+    main_->mnuScan->trigger();
+    return *main_->scanWindow();
 }
 
 QStringList tst_tools::rows(const frmTraffic& monitor) const {
@@ -155,6 +196,110 @@ void tst_tools::trafficTableIsBounded() {
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.dropped(), qint64(3));
     QVERIFY(model.line(0).contains("\t03\t") && model.line(2).contains("\t00\t"));
+}
+
+// Findings as "address at speed" with the note's beginning; addresses 100 to 103 at both speeds.
+void tst_tools::busScanFindsTheModules_data() {
+    QTest::addColumn<QString>("modules");
+    QTest::addColumn<bool>("echo");
+    QTest::addColumn<QString>("found");
+    test::row("modules at both speeds, one renumbered to 100", "100;101;102:4800", false,
+              "100@9600 answers at the configuration address|101@9600|102@4800");
+    test::row("behind an adapter that echoes", "101;103:4800", true, "101@9600|103@4800");
+    test::row("two modules on one address", "101;101;102", false, "101@9600 no clean acknowledge|102@9600");
+    test::row("nothing on the bus", "120", false, "");
+}
+
+void tst_tools::busScanFindsTheModules() {
+    QFETCH(QString, modules);
+    QFETCH(bool, echo);
+    QFETCH(QString, found);
+    frmScan& scan = openScan(modules.split(';'), echo);
+    scan.spnTo->setValue(103);
+    QSignalSpy finished(&scan.scan(), &link::BusScan::finished);
+    click(scan.cmdScan);
+    QCOMPARE(scan.cmdScan->text(), QStringLiteral("Stop"));
+    QVERIFY(!main_->cmdSelect->isEnabled() && !main_->mnuConfig->isEnabled()); // the main window waits
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.at(0).at(0).toString(), QStringLiteral("done"));
+    QStringList seen;
+    for (const link::ScanFinding& finding : scan.scan().findings()) {
+        seen
+            << QStringLiteral("%1@%2 %3").arg(finding.address).arg(finding.speed).arg(finding.note).trimmed();
+    }
+    const QStringList expected = found.split('|', Qt::SkipEmptyParts);
+    QCOMPARE(seen.size(), expected.size());
+    for (int i = 0; i < seen.size(); ++i) {
+        QVERIFY2(seen[i].startsWith(expected[i]), qPrintable(seen.join('|')));
+    }
+    QCOMPARE(scan.tblFound->rowCount(), seen.size());
+    QCOMPARE(scan.lblEcho->text().isEmpty(), !echo);
+    // The port as it was before, and the main window's exchanges work again.
+    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("9600,n,8,1"));
+    QCOMPARE(main_->MSComm1().RThreshold(), 2);
+    QVERIFY(!main_->MSComm1().echoStripping());
+    QVERIFY(main_->cmdSelect->isEnabled() && main_->mnuConfig->isEnabled());
+    if (echo) {
+        // The echo of the query sits in front of its reply, until the echo is taken out.
+        click(main_->cmdSelect);
+        QCOMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
+        click(main_->cmdInput);
+        QCOMPARE(main_->statusText(), QStringLiteral("No Response"));
+        scan.chkIgnoreEcho->setChecked(true);
+        click(main_->cmdInput);
+        QCOMPARE(main_->Label4->text(), QStringLiteral("LOW"));
+        QCOMPARE(bench_->get("Settings", "IgnoreEcho"), QStringLiteral("1"));
+    }
+}
+
+// However a scan ends, the port runs at its own speed again; the module found at another
+// speed is reached through "Use".
+void tst_tools::busScanLeavesThePortAsItWas() {
+    frmScan& scan = openScan({"102:4800"});
+    MessageWatcher messages;
+    for (const auto& [why, refusal] :
+         {std::pair{"closed", "is closed"}, std::pair{"selected", "Send Stop Frame"}}) {
+        if (QLatin1String(why) == "closed") {
+            main_->MSComm1().setPortOpen(false);
+        } else {
+            QVERIFY(main_->MSComm1().setPortOpen(true));
+            main_->cmdSelect->setEnabled(false); // as after an acknowledged start frame
+        }
+        click(scan.cmdScan);
+        QVERIFY2(messages.seen.last().text.contains(refusal), qPrintable(messages.seen.last().text));
+        QVERIFY(!scan.scan().isRunning());
+    }
+    main_->cmdSelect->setEnabled(true);
+    scan.chk9600->setChecked(false); // probes at 4800 while the port is set to 9600
+    QSignalSpy probing(&scan.scan(), &link::BusScan::probing);
+    click(scan.cmdScan);
+    QVERIFY(probing.wait(2000));
+    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
+    click(scan.cmdScan); // Stop
+    QVERIFY(!scan.scan().isRunning());
+    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("9600,n,8,1"));
+    scan.spnFrom->setValue(101);
+    scan.spnTo->setValue(103);
+    QSignalSpy finished(&scan.scan(), &link::BusScan::finished);
+    click(scan.cmdScan);
+    QVERIFY(finished.wait(5000));
+    scan.tblFound->selectRow(0);
+    click(scan.cmdUse);
+    QCOMPARE(main_->cboAddr->currentText(), QStringLiteral("102"));
+    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
+    click(main_->cmdSelect);
+    QCOMPARE(main_->statusText(), QStringLiteral("UID 102 Connected"));
+    click(main_->cmdDeselect);
+    // The port lost in the middle of a scan: it is to reopen at its own speed.
+    scan.chk9600->setChecked(true);
+    click(scan.cmdScan);
+    QVERIFY(probing.wait(2000));
+    test::captureStderr([this] {
+        pty_.reset();
+        QTRY_VERIFY(!main_->MSComm1().PortOpen());
+    });
+    QVERIFY(!scan.scan().isRunning());
+    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
 }
 
 QTEST_MAIN(tst_tools)

@@ -1,0 +1,195 @@
+#include "forms/frmScan.h"
+
+#include "forms/Messages.h"
+#include "forms/Style.h"
+#include "forms/frmMain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace trivex::forms {
+
+namespace {
+
+const QString kScan = QStringLiteral("Scan");
+const QString kStop = QStringLiteral("Stop");
+
+QSpinBox* addressBox(int value, const char* name, const QString& accessibleName) {
+    auto* box = new QSpinBox;
+    box->setRange(0, 255);
+    box->setValue(value);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setAccessibleName(accessibleName);
+    return box;
+}
+
+} // namespace
+
+frmScan::frmScan(frmMain& main)
+    : QWidget(nullptr)
+    , main_(main)
+    , scan_(main.serialLink()) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmScan"));
+    setWindowTitle(QStringLiteral("Scan Bus"));
+    setWindowIcon(applicationIcon());
+
+    spnFrom = addressBox(100, "spnFrom", QStringLiteral("First address"));
+    spnTo = addressBox(132, "spnTo", QStringLiteral("Last address"));
+    chk9600 = new QCheckBox(QStringLiteral("9600 bps"));
+    chk9600->setObjectName(QStringLiteral("chk9600"));
+    chk9600->setChecked(true);
+    chk4800 = new QCheckBox(QStringLiteral("4800 bps"));
+    chk4800->setObjectName(QStringLiteral("chk4800"));
+    chk4800->setChecked(true);
+    cmdScan = new QPushButton(kScan);
+    cmdScan->setObjectName(QStringLiteral("cmdScan"));
+    auto* range = new QHBoxLayout;
+    range->addWidget(spnFrom);
+    range->addWidget(new QLabel(QStringLiteral("to")));
+    range->addWidget(spnTo);
+    range->addStretch();
+    auto* speeds = new QHBoxLayout;
+    speeds->addWidget(chk9600);
+    speeds->addWidget(chk4800);
+    speeds->addStretch();
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Addresses:"), range);
+    form->addRow(QStringLiteral("Speeds:"), speeds);
+
+    prgScan = new QProgressBar;
+    prgScan->setObjectName(QStringLiteral("prgScan"));
+    prgScan->setFormat(QStringLiteral("Not scanned yet"));
+    prgScan->setValue(0);
+    auto* top = new QHBoxLayout;
+    top->addWidget(prgScan, 1);
+    top->addWidget(cmdScan);
+
+    tblFound = new QTableWidget(0, 4);
+    tblFound->setObjectName(QStringLiteral("tblFound"));
+    tblFound->setAccessibleName(QStringLiteral("Modules found"));
+    tblFound->setHorizontalHeaderLabels({QStringLiteral("Address"), QStringLiteral("Speed"),
+                                         QStringLiteral("Reply ms"), QStringLiteral("Note")});
+    tblFound->horizontalHeader()->setStretchLastSection(true);
+    tblFound->verticalHeader()->hide();
+    tblFound->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblFound->setSelectionMode(QAbstractItemView::SingleSelection);
+    tblFound->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    lblEcho = new QLabel;
+    lblEcho->setObjectName(QStringLiteral("lblEcho"));
+    lblEcho->setWordWrap(true);
+    lblEcho->setTextFormat(Qt::PlainText);
+    chkIgnoreEcho = new QCheckBox(QStringLiteral("Ignore adapter echo"));
+    chkIgnoreEcho->setObjectName(QStringLiteral("chkIgnoreEcho"));
+    chkIgnoreEcho->setToolTip(
+        QStringLiteral("Take the adapter's echo of every write out of what is read, so that "
+                       "replies are recognised behind an adapter that echoes."));
+    chkIgnoreEcho->setChecked(main_.MSComm1().echoStripping());
+    cmdUse = new QPushButton(QStringLiteral("Use"));
+    cmdUse->setObjectName(QStringLiteral("cmdUse"));
+    cmdUse->setToolTip(
+        QStringLiteral("Put the address into the main window's address list and switch the port to "
+                       "the module's speed"));
+    cmdUse->setEnabled(false);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(chkIgnoreEcho);
+    bottom->addStretch();
+    bottom->addWidget(cmdUse);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(top);
+    layout->addWidget(tblFound, 1);
+    layout->addWidget(lblEcho);
+    layout->addLayout(bottom);
+    resize(520, 400);
+
+    connect(cmdScan, &QPushButton::clicked, this, &frmScan::cmdScan_Click);
+    connect(cmdUse, &QPushButton::clicked, this, &frmScan::cmdUse_Click);
+    connect(tblFound, &QTableWidget::itemSelectionChanged, this,
+            [this] { cmdUse->setEnabled(!scan_.isRunning() && !tblFound->selectedItems().isEmpty()); });
+    connect(chkIgnoreEcho, &QCheckBox::toggled, this,
+            [this](bool ignore) { main_.setIgnoreEcho(ignore, this); });
+    connect(&scan_, &link::BusScan::probing, this, [this](int address, int speed, int done, int total) {
+        prgScan->setMaximum(total);
+        prgScan->setValue(done);
+        prgScan->setFormat(QStringLiteral("Probing %1 at %2 bit/s (%p%)").arg(address).arg(speed));
+    });
+    connect(&scan_, &link::BusScan::found, this, [this](const link::ScanFinding& finding) {
+        const int row = tblFound->rowCount();
+        tblFound->insertRow(row);
+        const QStringList cells{QString::number(finding.address), QString::number(finding.speed),
+                                QString::number(finding.replyMs, 'f', 1), finding.note};
+        for (int column = 0; column < cells.size(); ++column) {
+            tblFound->setItem(row, column, new QTableWidgetItem(cells[column]));
+        }
+    });
+    connect(&scan_, &link::BusScan::echoDetected, this, [this] {
+        lblEcho->setText(
+            QStringLiteral("The adapter echoes what it sends: the echo is taken out during the scan. "
+                           "Tick \"Ignore adapter echo\" for the main window's exchanges too."));
+    });
+    connect(&scan_, &link::BusScan::finished, this, &frmScan::onFinished);
+}
+
+frmScan::~frmScan() {
+    scan_.stop();
+}
+
+void frmScan::cmdScan_Click() {
+    if (scan_.isRunning()) {
+        scan_.stop();
+        return;
+    }
+    if (const QString refusal = main_.scanRefusal(); !refusal.isEmpty()) {
+        showMessage(this, QMessageBox::Warning, QStringLiteral("The bus is not scanned: ") + refusal);
+        return;
+    }
+    std::vector<int> speeds;
+    for (const auto& [box, speed] : {std::pair{chk9600, 9600}, std::pair{chk4800, 4800}}) {
+        if (box->isChecked()) {
+            speeds.push_back(speed);
+        }
+    }
+    tblFound->setRowCount(0);
+    lblEcho->clear();
+    if (const QString refusal = scan_.start(spnFrom->value(), spnTo->value(), speeds); !refusal.isEmpty()) {
+        showMessage(this, QMessageBox::Warning, QStringLiteral("The bus is not scanned: ") + refusal + '.');
+        return;
+    }
+    main_.setScanning(true);
+    cmdScan->setText(kStop);
+    cmdUse->setEnabled(false);
+}
+
+void frmScan::onFinished(const QString& outcome) {
+    main_.setScanning(false);
+    cmdScan->setText(kScan);
+    prgScan->setValue(outcome == QLatin1String("done") ? prgScan->maximum() : prgScan->value());
+    prgScan->setFormat(QStringLiteral("Scan %1: %2 found").arg(outcome).arg(scan_.findings().size()));
+    cmdUse->setEnabled(!tblFound->selectedItems().isEmpty());
+}
+
+void frmScan::cmdUse_Click() {
+    const int row = tblFound->currentRow();
+    if (row >= 0) {
+        main_.useFoundModule(tblFound->item(row, 0)->text().toInt(), tblFound->item(row, 1)->text().toInt());
+    }
+}
+
+void frmScan::closeEvent(QCloseEvent* event) {
+    scan_.stop();
+    event->accept();
+}
+
+} // namespace trivex::forms
