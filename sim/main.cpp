@@ -131,7 +131,7 @@ int main(int argc, char* argv[]) {
             module.inputHigh = module.inputHigh || module.settings.address == address;
         }
     }
-    PtyBus pty(bus, options->answerDelayMs);
+    PtyBus pty(bus, options->answerDelayMs, options->echo);
     if (!pty.open(options->linkPath, &error)) {
         std::fprintf(stderr, "trivex-sim: %s\n", qPrintable(error));
         return 1;

@@ -78,10 +78,53 @@ FeedResult Bus::feed(const std::string& bytes, int lineSpeed) {
         return result;
     }
     for (unsigned char byte : bytes) {
+        const std::size_t answered = result.replies.size();
         take(byte, result);
+        if (result.replies.size() > answered) {
+            ++frames_;
+            for (std::size_t i = answered; i < result.replies.size(); ++i) {
+                result.replies[i].frame = frames_;
+            }
+        }
     }
     flushText(result);
     return result;
+}
+
+std::string collide(const std::vector<std::string>& replies, int bitsApart) {
+    constexpr int kFrameBits = 10;
+    std::vector<bool> line;
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        const std::size_t start = i * static_cast<std::size_t>(bitsApart);
+        const std::size_t end = start + replies[i].size() * kFrameBits;
+        if (line.size() < end) {
+            line.resize(end, true);
+        }
+        for (std::size_t byte = 0; byte < replies[i].size(); ++byte) {
+            const auto value = static_cast<unsigned char>(replies[i][byte]);
+            const std::size_t at = start + byte * kFrameBits;
+            line[at] = false; // start bit; the stop bit leaves the line as it is
+            for (int bit = 0; bit < 8; ++bit) {
+                line[at + 1 + static_cast<std::size_t>(bit)] =
+                    line[at + 1 + static_cast<std::size_t>(bit)] && ((value >> bit) & 1);
+            }
+        }
+    }
+    std::string read;
+    for (std::size_t at = 0; at < line.size();) {
+        if (line[at]) {
+            ++at;
+            continue;
+        }
+        unsigned value = 0;
+        for (int bit = 0; bit < 8; ++bit) {
+            const std::size_t position = at + 1 + static_cast<std::size_t>(bit);
+            value |= (position >= line.size() || line[position] ? 1u : 0u) << bit;
+        }
+        read += static_cast<char>(value);
+        at += kFrameBits;
+    }
+    return read;
 }
 
 std::vector<int> Bus::listeners() const {

@@ -17,7 +17,13 @@ struct Reply {
     std::string bytes;
     int module;    // index in the bus's module list
     int lineSpeed; // the speed the module sends at
+    int frame = 0; // replies with the same number answer the same frame, at the same moment
 };
+
+// Several modules answering one frame at once. On RS485 their drivers fight, and the line is
+// low wherever any of them sends a 0 bit; each starts bitsApart bit times after the one before
+// it. What a UART reads of that line: start bit, eight data bits, stop bit, over and over.
+std::string collide(const std::vector<std::string>& replies, int bitsApart = 3);
 
 // What the bytes fed in did.
 struct FeedResult {
@@ -68,6 +74,7 @@ private:
     Step step_ = Step::Data;
     std::string pending_; // bytes of the frame or command being read
     std::string text_;    // display data not yet logged
+    int frames_ = 0;      // frames that were answered so far
 };
 
 } // namespace trivex::sim

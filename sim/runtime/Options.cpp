@@ -29,21 +29,13 @@ std::optional<ModuleSettings> moduleFrom(const QString& text) {
 
 // The options' values, checked.
 std::optional<Options> readOptions(const QCommandLineParser& parser, QString* error) {
-    const QCommandLineOption link(QStringLiteral("link"));
-    const QCommandLineOption module(QStringLiteral("module"));
-    const QCommandLineOption input(QStringLiteral("input-high"));
-    const QCommandLineOption delay(QStringLiteral("delay"));
-    const QCommandLineOption answerStop(QStringLiteral("answer-stop"));
-    const QCommandLineOption headless(QStringLiteral("headless"));
-    const QCommandLineOption state(QStringLiteral("state"));
-    const QCommandLineOption attach(QStringLiteral("attach"));
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
         return std::nullopt;
     }
     Options options;
-    options.linkPath = parser.value(link);
-    for (const QString& text : parser.values(module)) {
+    options.linkPath = parser.value(QStringLiteral("link"));
+    for (const QString& text : parser.values(QStringLiteral("module"))) {
         const auto settings = moduleFrom(text);
         if (!settings) {
             *error = QStringLiteral("--module %1: expected ADDRESS (0-255) with an optional :9600 or :4800")
@@ -55,7 +47,7 @@ std::optional<Options> readOptions(const QCommandLineParser& parser, QString* er
     if (options.modules.empty()) {
         options.modules.emplace_back();
     }
-    for (const QString& text : parser.values(input)) {
+    for (const QString& text : parser.values(QStringLiteral("input-high"))) {
         const auto address = protocol::parseByte(text.toStdString());
         if (!address) {
             *error = QStringLiteral("--input-high %1: expected an address 0-255").arg(text);
@@ -64,15 +56,17 @@ std::optional<Options> readOptions(const QCommandLineParser& parser, QString* er
         options.inputHigh.push_back(*address);
     }
     bool ok = false;
-    options.answerDelayMs = parser.value(delay).toInt(&ok);
+    options.answerDelayMs = parser.value(QStringLiteral("delay")).toInt(&ok);
     if (!ok || options.answerDelayMs < 0 || options.answerDelayMs > 10000) {
-        *error = QStringLiteral("--delay %1: expected milliseconds 0-10000").arg(parser.value(delay));
+        *error = QStringLiteral("--delay %1: expected milliseconds 0-10000")
+                     .arg(parser.value(QStringLiteral("delay")));
         return std::nullopt;
     }
-    options.answerStopFrame = parser.isSet(answerStop);
-    options.headless = parser.isSet(headless);
-    options.statePath = parser.value(state);
-    options.attachIni = parser.value(attach);
+    options.answerStopFrame = parser.isSet(QStringLiteral("answer-stop"));
+    options.echo = parser.isSet(QStringLiteral("echo"));
+    options.headless = parser.isSet(QStringLiteral("headless"));
+    options.statePath = parser.value(QStringLiteral("state"));
+    options.attachIni = parser.value(QStringLiteral("attach"));
     return options;
 }
 
@@ -88,7 +82,8 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
     const QCommandLineOption module(
         QStringLiteral("module"),
         QStringLiteral("A module at ADDRESS, listening at SPEED 9600 (default) or 4800; "
-                       "repeat for several. Default: one module at 101."),
+                       "repeat for several (two at one address answer at once and garble each other). "
+                       "Default: one module at 101."),
         QStringLiteral("ADDRESS[:SPEED]"));
     const QCommandLineOption input(QStringLiteral("input-high"),
                                    QStringLiteral("The input line of the module at ADDRESS starts HIGH."),
@@ -99,6 +94,9 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
         QStringLiteral("MS"), QStringLiteral("2"));
     const QCommandLineOption answerStop(QStringLiteral("answer-stop"),
                                         QStringLiteral("Acknowledge the stop frame too."));
+    const QCommandLineOption echo(
+        QStringLiteral("echo"),
+        QStringLiteral("Hand back every byte written, as an adapter that echoes does."));
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("No window: print every decoded frame and command, and each changed display."));
@@ -109,7 +107,7 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
         QStringLiteral("attach"),
         QStringLiteral("Point the port configured in INI at the bus when it names none that is present."),
         QStringLiteral("INI"));
-    parser.addOptions({link, module, input, delay, answerStop, headless, state, attach});
+    parser.addOptions({link, module, input, delay, answerStop, echo, headless, state, attach});
     if (const auto done = cli::handleCommandLine(parser, arguments)) {
         *status = *done;
         return std::nullopt;

@@ -15,6 +15,7 @@ struct Options {
     std::vector<int> inputHigh; // addresses whose input line starts HIGH
     int answerDelayMs = 2;
     bool answerStopFrame = false;
+    bool echo = false;
     bool headless = false;
     QString statePath;
     QString attachIni;

@@ -55,10 +55,11 @@ int bitsPerSecond(unsigned speed) {
     }
 }
 
-PtyBus::PtyBus(Bus& bus, int answerDelayMs, QObject* parent)
+PtyBus::PtyBus(Bus& bus, int answerDelayMs, bool echo, QObject* parent)
     : QObject(parent)
     , bus_(bus)
-    , answerDelayMs_(answerDelayMs) {
+    , answerDelayMs_(answerDelayMs)
+    , echo_(echo) {
 }
 
 PtyBus::~PtyBus() {
@@ -146,6 +147,9 @@ void PtyBus::onReadable() {
     if (n <= 0) {
         return;
     }
+    if (echo_) { // an adapter that hands back every byte it puts on the bus
+        [[maybe_unused]] const ssize_t written = ::write(master_, buffer, static_cast<std::size_t>(n));
+    }
     handle(bus_.feed(std::string(buffer, static_cast<std::size_t>(n)), lineSpeed()));
 }
 
@@ -159,7 +163,16 @@ void PtyBus::handle(const FeedResult& result) {
     if (result.stateChanged) {
         emit stateChanged();
     }
+    // Replies to one frame go out at one moment: more than one collide on the line.
+    std::vector<Reply> replies;
     for (const Reply& reply : result.replies) {
+        if (!replies.empty() && replies.back().frame == reply.frame) {
+            replies.back().bytes = collide({replies.back().bytes, reply.bytes});
+        } else {
+            replies.push_back(reply);
+        }
+    }
+    for (const Reply& reply : replies) {
         const int wireMs = static_cast<int>(
             std::ceil(1000.0 * kBitsPerByte * static_cast<double>(reply.bytes.size()) / reply.lineSpeed));
         QTimer::singleShot(answerDelayMs_ + wireMs, Qt::PreciseTimer, this, [this, reply] {

@@ -16,7 +16,9 @@ namespace trivex::sim {
 class PtyBus : public QObject {
     Q_OBJECT
 public:
-    PtyBus(Bus& bus, int answerDelayMs, QObject* parent = nullptr);
+    // With echo, every byte written to the bus comes straight back, as from an RS485 adapter
+    // that hears its own transmitter.
+    PtyBus(Bus& bus, int answerDelayMs, bool echo = false, QObject* parent = nullptr);
     ~PtyBus() override;
 
     // Creates the pty (raw, no echo) and the symlink; false with *error set when that fails: when
@@ -41,6 +43,7 @@ private:
 
     Bus& bus_;
     int answerDelayMs_;
+    bool echo_;
     int master_ = -1;
     int slave_ = -1;
     QString slavePath_;

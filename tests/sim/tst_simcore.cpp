@@ -217,6 +217,12 @@ void tst_simcore::severalModulesOnOneBus() {
     QCOMPARE(bus.modules()[1].settings.lineSpeed, 4800);
     // A module renumbered to the configuration address answers its start frame and takes
     // display commands; the others only listen for configuration.
+    // Two modules at one address answer one frame at once; on the line their answers collide.
+    const FeedResult both = Bus({ModuleSettings{}, ModuleSettings{}}).feed(hex("EF 65"), 9600);
+    QCOMPARE(both.replies.size(), std::size_t(2));
+    QCOMPARE(both.replies[0].frame, both.replies[1].frame);
+    QCOMPARE(toHex(collide({hex("EE 65")})), toHex(hex("EE 65")));
+    QVERIFY(collide({hex("EE 65"), hex("EE 65")}) != hex("EE 65"));
     bus.modules()[1].settings.address = 100;
     QCOMPARE(toHex(replies(bus.feed(hex("EF 64 0D 41 FE 06"), 4800))), toHex(hex("EE 64")));
     QCOMPARE(line(bus, 0, 1).substr(0, 1), "A");
