@@ -5,6 +5,7 @@
 #include "forms/StoreSettings.h"
 #include "forms/Style.h"
 #include "forms/Twips.h"
+#include "forms/frmGlyph.h"
 #include "forms/frmLCDLayout.h"
 #include "forms/frmMain.h"
 #include "protocol/Configuration.h"
@@ -12,11 +13,13 @@
 #include "protocol/Text.h"
 #include "settings/Profile.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolTip>
@@ -36,7 +39,8 @@ const QString kCharactersLoaded = QStringLiteral("Custom Characters Loaded");
 const QString kUidRefused =
     QStringLiteral("The UID \"%1\" was not sent: a UID is a whole number from 0 to 255.");
 const QString kCellRefused = QStringLiteral("CHAR %1, byte %2: \"%3\" is not a whole number from 0 to 255.\n"
-                                            "Nothing was sent.");
+                                            "%4. Nothing was sent.");
+const QColor kMarked(255, 190, 190);
 const QString kLineTooLong =
     QStringLiteral("Line %1 of the default screen was not sent: it holds %2 characters, and a "
                    "line of the display holds %3.");
@@ -81,11 +85,17 @@ frmLCD::frmLCD(frmMain& main)
         QLineEdit* cell = controls_.get<QLineEdit>(arrayElement("txtCustom", i));
         cell->setAlignment(Qt::AlignCenter);
         limitTyping(cell, kCellLength, false);
+        connect(cell, &QLineEdit::textChanged, this, [this, cell] {
+            if (cell->property("marked").toBool() && protocol::parseByte(cell->text().toStdString())) {
+                markCell(cell, false);
+            }
+        });
         txtCustom[static_cast<std::size_t>(i)] = cell;
     }
     for (int k = 1; k <= kBitmapRows; ++k) {
         QLabel* label = controls_.get<QLabel>(QStringLiteral("Label%1").arg(k));
         label->installEventFilter(this);
+        label->setCursor(Qt::PointingHandCursor);
         rowLabels[static_cast<std::size_t>(k - 1)] = label;
     }
     QPalette green = txtSU1->palette();
@@ -214,18 +224,31 @@ void frmLCD::SendDefaultScreen() {
 void frmLCD::SendCustomCharacters() {
     // Every cell is checked before anything goes out, so that a bad cell never leaves the
     // module inside a configuration exchange that no stop frame ends.
+    // All bad cells are marked at once; a mark goes when its cell holds a byte again.
     protocol::CustomBitmaps bitmaps{};
+    std::vector<int> bad;
     for (int i = 0; i < kBitmapCells; ++i) {
         QLineEdit* cell = txtCustom[static_cast<std::size_t>(i)];
         const auto value = protocol::parseByte(cell->text().toStdString());
+        markCell(cell, !value);
         if (!value) {
-            showMessage(this, QMessageBox::Warning,
-                        kCellRefused.arg(i / 8 + 1).arg(i % 8 + 1).arg(cell->text()));
-            cell->setFocus(Qt::OtherFocusReason);
-            cell->selectAll();
-            return;
+            bad.push_back(i);
         }
-        bitmaps[static_cast<std::size_t>(i)] = *value;
+        bitmaps[static_cast<std::size_t>(i)] = value.value_or(0);
+    }
+    if (!bad.empty()) {
+        const int first = bad.front();
+        QLineEdit* cell = txtCustom[static_cast<std::size_t>(first)];
+        showMessage(this, QMessageBox::Warning,
+                    kCellRefused.arg(first / 8 + 1)
+                        .arg(first % 8 + 1)
+                        .arg(cell->text())
+                        .arg(bad.size() == 1
+                                 ? QStringLiteral("It is marked")
+                                 : QStringLiteral("%1 cells hold no byte; they are marked").arg(bad.size())));
+        cell->setFocus(Qt::OtherFocusReason);
+        cell->selectAll();
+        return;
     }
     if (write(protocol::loadCustomCharacters(bitmaps))) {
         showMessage(this, QMessageBox::Information, kCharactersLoaded);
@@ -250,17 +273,49 @@ QString frmLCD::bitmapPicture(int character) const {
         }
         html += QStringLiteral("</tr>");
     }
-    return html + QStringLiteral("</table>");
+    return html + QStringLiteral("</table>click to draw");
 }
 
+void frmLCD::markCell(QLineEdit* cell, bool bad) {
+    QPalette palette = cell->palette();
+    palette.setColor(QPalette::Base, bad ? kMarked : QApplication::palette().color(QPalette::Base));
+    cell->setPalette(palette);
+    cell->setProperty("marked", bad);
+}
+
+void frmLCD::openGlyphEditor(int character) {
+    QStringList cells;
+    for (const QLineEdit* cell : txtCustom) {
+        cells << cell->text();
+    }
+    frmGlyph editor(cells, character, this);
+    if (editor.exec() != QDialog::Accepted) {
+        return;
+    }
+    const QStringList edited = editor.cells();
+    for (int i = 0; i < kBitmapCells; ++i) {
+        if (edited[i] != cells[i]) {
+            putText(txtCustom[static_cast<std::size_t>(i)], edited[i]);
+        }
+    }
+}
+
+// A row label shows its character's picture when hovered, and opens the glyph editor when
+// clicked.
 bool frmLCD::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ToolTip) {
-        for (int k = 1; k <= kBitmapRows; ++k) {
-            if (watched == rowLabels[static_cast<std::size_t>(k - 1)]) {
-                QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), bitmapPicture(k),
-                                   rowLabels[static_cast<std::size_t>(k - 1)]);
-                return true;
-            }
+    for (int k = 1; k <= kBitmapRows; ++k) {
+        QLabel* label = rowLabels[static_cast<std::size_t>(k - 1)];
+        if (watched != label) {
+            continue;
+        }
+        if (event->type() == QEvent::ToolTip) {
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), bitmapPicture(k), label);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            openGlyphEditor(k);
+            return true;
         }
     }
     return QWidget::eventFilter(watched, event);

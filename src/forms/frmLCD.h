@@ -47,6 +47,8 @@ public:
 
     // The picture of custom character k (1 to 8) shown when hovering its row label.
     QString bitmapPicture(int character) const;
+    // The glyph editor of custom character k, as a click on its row label opens it.
+    void openGlyphEditor(int character);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -63,6 +65,7 @@ private:
     // Open" and false when they did not both go out.
     bool write(const protocol::ConfigurationCommand& command);
     void portNotOpen();
+    void markCell(QLineEdit* cell, bool bad);
 
     frmMain& main_;
     ControlSet controls_;

@@ -57,6 +57,7 @@ private slots:
     void refusalsWriteNothing_data();
     void refusalsWriteNothing();
     void portLostBetweenTheTwoWritesIsToldAndMended();
+    void badCellsAreMarkedAllAtOnce();
     void defaultScreenLinesArePaddedShownAndStored();
     void closingStoresFourKeysAndNeverTheCells();
     void rowLabelShowsTheBitmap();
@@ -243,6 +244,33 @@ void tst_frmLCD::portLostBetweenTheTwoWritesIsToldAndMended() {
     QVERIFY(main_->MSComm1().setPortOpen(true));
     QVERIFY(replaced.waitForBytes(1));
     QCOMPARE(toHex(replaced.received()), toHex(hex("EA")));
+}
+
+void tst_frmLCD::badCellsAreMarkedAllAtOnce() {
+    frmLCD& w = open();
+    fillCells(w, "1");
+    for (int i : {3, 20, 63}) {
+        w.txtCustom[static_cast<std::size_t>(i)]->setText("x");
+    }
+    auto marked = [&w] {
+        QList<int> cells;
+        for (int i = 0; i < 64; ++i) {
+            if (w.txtCustom[static_cast<std::size_t>(i)]->palette().color(QPalette::Base) !=
+                QApplication::palette().color(QPalette::Base)) {
+                cells << i;
+            }
+        }
+        return cells;
+    };
+    MessageWatcher messages;
+    click(w.cmdCustom);
+    QVERIFY2(messages.seen[0].text.startsWith("CHAR 1, byte 4") && messages.seen[0].text.contains("3 cells"),
+             qPrintable(messages.seen[0].text));
+    QCOMPARE(marked(), (QList<int>{3, 20, 63}));
+    test::act(&w, "text txtCustom(20)=7"); // corrected: its mark goes
+    QCOMPARE(marked(), (QList<int>{3, 63}));
+    QTest::qWait(20);
+    QCOMPARE(bench_->peer.received(), std::string());
 }
 
 void tst_frmLCD::defaultScreenLinesArePaddedShownAndStored() {

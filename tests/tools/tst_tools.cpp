@@ -1,8 +1,10 @@
 // The windows beyond the laid-out three: the traffic monitor against a pty peer, the bus scan
-// against the virtual module.
+// against the virtual module, and the glyph editor of "Configure LCD".
 
 #include "forms/Style.h"
 #include "forms/TrafficModel.h"
+#include "forms/frmGlyph.h"
+#include "forms/frmLCD.h"
 #include "forms/frmMain.h"
 #include "forms/frmScan.h"
 #include "forms/frmTraffic.h"
@@ -19,6 +21,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +32,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 using namespace trivex;
@@ -55,8 +61,16 @@ private slots:
     void busScanFindsTheModules_data();
     void busScanFindsTheModules();
     void busScanLeavesThePortAsItWas();
+    void glyphEditorDrawsTheCharacterAndKeepsTheUpperBits();
+    void glyphEditorCancelledChangesNothing();
+    void characterSetsAreSavedAndOpenedWhole();
 
 private:
+    // "Configure LCD" with its cells as given (",": the cells in order), and the editor of
+    // character k brought up by a click on its row label; then act runs on the editor, which
+    // is closed with OK (or Cancel) after.
+    forms::frmLCD& openEditor(const QString& cells, int character,
+                              const std::function<void(forms::frmGlyph&)>& act, bool ok = true);
     // The main window on a virtual bus of these modules ("101", "102:4800"), the scan window open.
     frmScan& openScan(const QStringList& modules, bool echo = false);
     frmTraffic& openMonitor();
@@ -101,6 +115,28 @@ frmScan& tst_tools::openScan(const QStringList& modules, bool echo) {
     main_ = std::make_unique<frmMain>();
     main_->mnuScan->trigger();
     return *main_->scanWindow();
+}
+
+forms::frmLCD& tst_tools::openEditor(const QString& cells, int character,
+                                     const std::function<void(forms::frmGlyph&)>& act, bool ok) {
+    if (!main_) {
+        bench_ = std::make_unique<test::Bench>();
+        main_ = std::make_unique<frmMain>();
+        main_->mnuConfig->trigger();
+    }
+    forms::frmLCD& config = *main_->configWindow();
+    const QStringList texts = cells.split(',');
+    for (int i = 0; i < texts.size(); ++i) {
+        config.txtCustom[static_cast<std::size_t>(i)]->setText(texts[i]);
+    }
+    QTimer::singleShot(0, this, [=] {
+        auto* editor = qobject_cast<forms::frmGlyph*>(QApplication::activeModalWidget());
+        QVERIFY(editor);
+        act(*editor);
+        ok ? editor->accept() : editor->reject();
+    });
+    QTest::mouseClick(config.rowLabels[static_cast<std::size_t>(character - 1)], Qt::LeftButton);
+    return config;
 }
 
 QStringList tst_tools::rows(const frmTraffic& monitor) const {
@@ -300,6 +336,88 @@ void tst_tools::busScanLeavesThePortAsItWas() {
     });
     QVERIFY(!scan.scan().isRunning());
     QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
+}
+
+// CHAR 2 starts with the byte 227: pixels of its low five bits, the upper three kept and told.
+void tst_tools::glyphEditorDrawsTheCharacterAndKeepsTheUpperBits() {
+    const QString cells = QString("0,").repeated(8) + "227,0,0,0,0,0,0,0";
+    forms::frmLCD& config = openEditor(cells, 2, [](forms::frmGlyph& editor) {
+        forms::GlyphGrid& grid = *editor.grid;
+        QCOMPARE(editor.windowTitle(), QStringLiteral("CHAR 2"));
+        QVERIFY(!grid.pixel(0, 0) && !grid.pixel(2, 0) && grid.pixel(3, 0) && grid.pixel(4, 0));
+        QVERIFY(editor.lblNotes->text().contains("Byte 1 (227)"));
+        // A click toggles a pixel, a drag paints as the first one became, keys move and toggle.
+        auto centre = [&grid](int column, int row) {
+            return QPoint(grid.width() * (2 * column + 1) / 10, grid.height() * (2 * row + 1) / 16);
+        };
+        QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, centre(0, 1));
+        QTest::mousePress(&grid, Qt::LeftButton, Qt::NoModifier, centre(0, 2));
+        for (int column = 1; column < 5; ++column) {
+            QMouseEvent move(QEvent::MouseMove, centre(column, 2), grid.mapToGlobal(centre(column, 2)),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&grid, &move);
+        }
+        QTest::mouseRelease(&grid, Qt::LeftButton, Qt::NoModifier, centre(4, 2));
+        QTest::keyClick(&grid, Qt::Key_Up);
+        QTest::keyClick(&grid, Qt::Key_Up);
+        QTest::keyClick(&grid, Qt::Key_Left);
+        QTest::keyClick(&grid, Qt::Key_Left);
+        QTest::keyClick(&grid, Qt::Key_Space); // pixel 2 of row 0
+        QVERIFY(editor.lblValues->text().contains("1  231  E7  11100111"));
+        click(editor.findChild<QPushButton*>("Invert")); // the pixels only: 111 11000
+        click(editor.findChild<QPushButton*>("Shift right"));
+        click(editor.findChild<QPushButton*>("Shift down"));
+    });
+    QStringList shown;
+    for (int i = 8; i < 16; ++i) {
+        shown << config.txtCustom[static_cast<std::size_t>(i)]->text();
+    }
+    // Inverted: 248 (row 0), 15, 0, 31 ...; shifted right: 236, 7, 0, 15 ...; the pixels down one
+    // row, the upper bits of byte 1 staying where they were.
+    QCOMPARE(shown.join(','), QStringLiteral("224,12,7,0,15,15,15,15"));
+    QCOMPARE(config.txtCustom[0]->text(), QStringLiteral("0")); // other characters untouched
+}
+
+void tst_tools::glyphEditorCancelledChangesNothing() {
+    forms::frmLCD& config = openEditor(
+        "1,2,3,x", 1,
+        [](forms::frmGlyph& editor) {
+            editor.cboLibrary->setCurrentIndex(editor.cboLibrary->findText("Heart"));
+            emit editor.cboLibrary->activated(editor.cboLibrary->currentIndex());
+            QCOMPARE(editor.cells().mid(0, 8).join(','), QStringLiteral("0,10,31,31,14,4,0,0"));
+            QVERIFY(editor.lblNotes->text().contains("Byte 4 held \"x\""));
+        },
+        false);
+    QCOMPARE(config.txtCustom[3]->text(), QStringLiteral("x"));
+    QCOMPARE(config.txtCustom[1]->text(), QStringLiteral("2"));
+}
+
+void tst_tools::characterSetsAreSavedAndOpenedWhole() {
+    QString cells;
+    for (int i = 0; i < 64; ++i) {
+        cells += QString::number(i * 3) + (i < 63 ? "," : "");
+    }
+    const QString path =
+        QDir::temp().filePath(QStringLiteral("trivex-set-%1.ini").arg(QCoreApplication::applicationPid()));
+    openEditor(cells, 1, [&](forms::frmGlyph& editor) { QVERIFY(editor.saveSet(path)); });
+    QVERIFY(test::readFile(path).contains("[LCD]\nCustom1=0\n"));
+    forms::frmLCD& config = openEditor(QString("9,").repeated(63) + "9", 5, [&](forms::frmGlyph& editor) {
+        MessageWatcher messages;
+        for (const auto& [content, key] : {std::pair{"[LCD]\nCustom1=1\n", "Custom2 is missing"},
+                                           std::pair{"[LCD]\nCustom1=1\nCustom2=300\n", "Custom2=300"},
+                                           std::pair{"not a set", "no INI file"}}) {
+            test::writeFile(path + ".bad", content);
+            QVERIFY(!editor.openSet(path + ".bad"));
+            QVERIFY2(messages.seen.last().text.contains(key), qPrintable(messages.seen.last().text));
+            QCOMPARE(editor.cells().first(), QStringLiteral("9"));
+        }
+        QVERIFY(editor.openSet(path));
+    });
+    for (int i = 0; i < 64; ++i) {
+        QCOMPARE(config.txtCustom[static_cast<std::size_t>(i)]->text(), QString::number(i * 3));
+    }
+    QFile::remove(path);
+    QFile::remove(path + ".bad");
 }
 
 QTEST_MAIN(tst_tools)
