@@ -301,11 +301,18 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
     // A device that went away makes Qt report the same error over and over from its read
     // notifier. Stop using the port at once; close it once the notifier has returned.
     lost_ = true;
-    lastReason_ = QStringLiteral("went away (%1); it is opened again when it returns")
-                      .arg(port_.errorString().toLower());
+    // A pseudo-terminal never returns: its number goes to whoever asks for one next, and that
+    // is not this port's far end. A symlink to one (the virtual module's bus) is pointed at the
+    // new one when it comes back, so it is watched for like any device.
+    const bool returns = !openedPath_.startsWith(QLatin1String("/dev/pts/"));
+    lastReason_ = QStringLiteral("went away (%1)%2")
+                      .arg(port_.errorString().toLower(),
+                           returns ? QStringLiteral("; it is opened again when it returns") : QString());
     lastError_ = QStringLiteral("%1 %2").arg(openedPath_, lastReason_);
     record(TrafficEntry::Kind::Event, {}, QStringLiteral("port lost: %1").arg(lastError_));
-    startWatching();
+    if (returns) {
+        startWatching();
+    }
     QMetaObject::invokeMethod(
         this,
         [this] {
