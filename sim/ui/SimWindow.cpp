@@ -1,12 +1,18 @@
 #include "sim/ui/SimWindow.h"
 
+#include "icons/SvgIcon.h"
+
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace trivex::sim {
@@ -15,7 +21,26 @@ SimWindow::SimWindow(PtyBus& bus, QWidget* parent)
     : QWidget(parent)
     , bus_(bus) {
     setWindowTitle(QStringLiteral("TRIVEX virtual module - %1").arg(bus.linkPath()));
+    setWindowIcon(icons::icon(QStringLiteral(":/icons/trivex-sim.svg")));
     auto* layout = new QVBoxLayout(this);
+
+    // The line that leads trivex's port to this bus, for a start from a launcher, where nobody
+    // reads standard output.
+    auto* lead = new QHBoxLayout;
+    auto* portsLine = new QLineEdit(QStringLiteral("COM1=%1").arg(bus.linkPath()));
+    portsLine->setObjectName(QStringLiteral("portsLine"));
+    portsLine->setReadOnly(true);
+    portsLine->setAccessibleName(QStringLiteral("Line for the Ports section of trivex.ini"));
+    auto* copy = new QPushButton(QStringLiteral("Copy"));
+    copy->setObjectName(QStringLiteral("copyPortsLine"));
+    connect(copy, &QPushButton::clicked, this,
+            [portsLine] { QApplication::clipboard()->setText(portsLine->text()); });
+    auto* leadLabel = new QLabel(QStringLiteral("Under [Ports] in trivex.ini:"));
+    leadLabel->setBuddy(portsLine);
+    lead->addWidget(leadLabel);
+    lead->addWidget(portsLine, 1);
+    lead->addWidget(copy);
+    layout->addLayout(lead);
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Bus: %1 (%2)").arg(bus.linkPath(), bus.slavePath())));

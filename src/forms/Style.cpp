@@ -1,10 +1,11 @@
 #include "forms/Style.h"
 
+#include "forms/ListBox.h"
+#include "icons/SvgIcon.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QLayout>
-#include <QPainter>
-#include <QPixmap>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QStyleFactory>
@@ -62,35 +63,13 @@ QFont inputStateFont() {
     return font(kTahomaLike, kLargePixels, true);
 }
 
-QImage applicationIconImage() {
-    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    // Module board and bezel.
-    painter.fillRect(QRect(1, 5, 30, 22), QColor(20, 90, 40));
-    painter.fillRect(QRect(3, 8, 26, 16), QColor(30, 30, 30));
-    // Glass with two lines of characters.
-    painter.fillRect(QRect(4, 9, 24, 14), kBlue);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kWhite);
-    for (int line = 0; line < 2; ++line) {
-        for (int cell = 0; cell < 5; ++cell) {
-            const int height = (cell * 7 + line * 3) % 4 == 0 ? 2 : 4;
-            painter.drawRect(QRect(6 + cell * 4, 11 + line * 6 + (4 - height), 3, height));
-        }
-    }
-    // Connector pins.
-    painter.fillRect(QRect(8, 3, 16, 2), QColor(200, 170, 60));
-    painter.end();
-    return image;
-}
-
 QIcon applicationIcon() {
-    return QIcon(QPixmap::fromImage(applicationIconImage()));
+    static const QIcon icon = icons::icon(QStringLiteral(":/icons/trivex.svg"));
+    return icon;
 }
 
 void applyApplicationStyle(QApplication& app) {
+    installListBoxAccessibility();
     app.setStyle(new LayoutStyle);
     app.setFont(dialogFont());
     app.setWindowIcon(applicationIcon());

@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
-#include <QImage>
 #include <QSize>
 
 class QWidget;
@@ -23,8 +22,7 @@ inline const QColor kWhite{255, 255, 255};
 inline const QColor kGreen{0, 255, 0};
 inline const QColor kRed{255, 0, 0};
 
-// The program's 32 x 32 icon: a small two-line LCD.
-QImage applicationIconImage();
+// The program's icon, a 16 x 2 character module, at every size a desktop asks for.
 QIcon applicationIcon();
 
 // Style, font and palette for the whole program, set once before any window exists.
