@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix and checks what an installed trivex needs: both
-# programs, the desktop entries, the icon, and settings kept in the user's own folder.
+# programs, desktop entries and AppStream metainfo that validate, icons at every size, man
+# pages, and settings kept in the user's own folder.
 set -euo pipefail
 build="$1"
 prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/trivex bin/trivex-sim share/applications/trivex.desktop share/applications/trivex-sim.desktop \
-            share/icons/hicolor/32x32/apps/trivex.png; do
-  [ -e "$prefix/$file" ] || { echo "missing after install: $file"; exit 1; }
+cd "$prefix"
+for file in bin/trivex bin/trivex-sim share/man/man1/trivex.1.gz share/man/man1/trivex-sim.1.gz \
+            share/icons/hicolor/scalable/apps/trivex.svg share/icons/hicolor/scalable/apps/trivex-sim.svg; do
+  [ -e "$file" ] || { echo "missing after install: $file"; exit 1; }
 done
-[ -x "$prefix/bin/trivex" ] || { echo "bin/trivex is not executable"; exit 1; }
-head -c 8 "$prefix/share/icons/hicolor/32x32/apps/trivex.png" | od -An -tx1 | grep -q "89 50 4e 47" ||
-  { echo "the icon is not a PNG file"; exit 1; }
-grep -qx "Exec=trivex" "$prefix/share/applications/trivex.desktop" || { echo "desktop entry without Exec"; exit 1; }
+for size in 16 32 48 64 128 256; do
+  for name in trivex trivex-sim; do
+    png="share/icons/hicolor/${size}x${size}/apps/$name.png"
+    file "$png" | grep -q "PNG image data, $size x $size" || { echo "not a $size px PNG: $png"; exit 1; }
+  done
+done
+desktop-file-validate share/applications/org.trivex.Trivex.desktop share/applications/org.trivex.TrivexSim.desktop
+appstreamcli validate --no-net --pedantic share/metainfo/org.trivex.Trivex.metainfo.xml >/dev/null ||
+  { appstreamcli validate --no-net share/metainfo/org.trivex.Trivex.metainfo.xml; exit 1; }
+grep -qx "Exec=trivex" share/applications/org.trivex.Trivex.desktop || { echo "desktop entry without Exec"; exit 1; }
 # The installed program names the settings file it uses in its help, which needs no display.
 home="$prefix/home"
 mkdir -p "$home"
