@@ -2,6 +2,7 @@
 
 #include "forms/Button.h"
 #include "forms/Frame.h"
+#include "forms/ListBox.h"
 #include "forms/Twips.h"
 
 #include <QComboBox>
@@ -23,7 +24,7 @@ QWidget* create(const ControlSpec& spec, QWidget* parent) {
     case ControlKind::Option:
         return new QRadioButton(spec.caption, parent);
     case ControlKind::ComboBox: {
-        auto* box = new QComboBox(parent);
+        auto* box = new ListBox(parent);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert); // typed text never becomes an entry
         box->setCompleter(nullptr);                // nor is it completed to one: "12" stays 12

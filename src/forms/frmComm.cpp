@@ -51,6 +51,9 @@ frmComm::frmComm(frmMain& main)
     cboBaud = controls_.get<QComboBox>("cboBaud");
     cmdSetPort = controls_.get<QPushButton>("cmdSetPort");
     lblPortState = controls_.get<QLabel>("lblPortState");
+    cboComm->setAccessibleName(QStringLiteral("Serial port"));
+    cboBaud->setAccessibleName(QStringLiteral("Baud rate"));
+    lblPortState->setAccessibleName(QStringLiteral("Port state"));
     // Rich text of the escaped state, because it breaks a long device path anywhere, where plain
     // text wraps only between words and would cut it.
     lblPortState->setTextFormat(Qt::RichText);

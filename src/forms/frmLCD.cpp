@@ -85,6 +85,7 @@ frmLCD::frmLCD(frmMain& main)
         QLineEdit* cell = controls_.get<QLineEdit>(arrayElement("txtCustom", i));
         cell->setAlignment(Qt::AlignCenter);
         limitTyping(cell, kCellLength, false);
+        cell->setAccessibleName(QStringLiteral("CHAR %1, byte %2").arg(i / 8 + 1).arg(i % 8 + 1));
         connect(cell, &QLineEdit::textChanged, this, [this, cell] {
             if (cell->property("marked").toBool() && protocol::parseByte(cell->text().toStdString())) {
                 markCell(cell, false);
@@ -98,6 +99,9 @@ frmLCD::frmLCD(frmMain& main)
         label->setCursor(Qt::PointingHandCursor);
         rowLabels[static_cast<std::size_t>(k - 1)] = label;
     }
+    cboUID->setAccessibleName(QStringLiteral("UID"));
+    txtSU1->setAccessibleName(QStringLiteral("Line 1 of the default screen"));
+    txtSU2->setAccessibleName(QStringLiteral("Line 2 of the default screen"));
     QPalette green = txtSU1->palette();
     green.setColor(QPalette::Base, kGreen);
     for (QLineEdit* line : {txtSU1, txtSU2}) {

@@ -145,6 +145,16 @@ void frmMain::buildWindow() {
     statusPanel_->setTextFormat(Qt::PlainText); // it repeats what the operator typed
     StatusBar1->addWidget(statusPanel_, 1);
 
+    // What screen readers and UI automation call the controls that have no caption of their own.
+    const std::pair<QWidget*, const char*> names[] = {
+        {txtLine1, "Line 1"},    {txtLine2, "Line 2"},     {cboAddr, "RS485 Address"},
+        {cboRow, "Row"},         {cboColumn, "Column"},    {cboGraph, "Graph length"},
+        {Label4, "Input state"}, {statusPanel_, "Status"},
+    };
+    for (const auto& [control, name] : names) {
+        control->setAccessibleName(QString::fromLatin1(name));
+    }
+
     // The window is as large as its menu bar, client area and status bar, whatever height the
     // menu bar takes on this desktop.
     makeFixedWindow(this);

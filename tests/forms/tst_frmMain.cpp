@@ -2,6 +2,7 @@
 
 #include "forms/Style.h"
 #include "forms/frmComm.h"
+#include "forms/frmLCD.h"
 #include "forms/frmMain.h"
 #include "link/Devices.h"
 #include "support/Bench.h"
@@ -9,6 +10,7 @@
 #include "support/Rows.h"
 #include "support/Script.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -44,6 +46,8 @@ private slots:
     void badAddressTextSendsNothing();
     void exchangeStartedDuringAWaitRunsFirst();
     void menusOpenOneWindowEach();
+    void controlsHaveAccessibleNames_data();
+    void controlsHaveAccessibleNames();
 
 private:
     frmMain& open(const QString& commPort = "1", const QString& setting = "9600,n,8,1");
@@ -281,6 +285,48 @@ void tst_frmMain::menusOpenOneWindowEach() {
     QVERIFY(!w.mnuConfig->isEnabled());
     w.mnuConfig_Click();
     QVERIFY(!w.configWindow());
+}
+
+// Screen readers and UI automation find the controls by what they are, not by their value.
+void tst_frmMain::controlsHaveAccessibleNames_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    test::row("line box", "main", "txtLine2", "Line 2");
+    test::row("address list", "main", "cboAddr", "RS485 Address");
+    test::row("graph length list", "main", "cboGraph", "Graph length");
+    test::row("UID list", "config", "cboUID", "UID");
+    test::row("default screen", "config", "txtSU1", "Line 1 of the default screen");
+    test::row("bitmap cell", "config", "txtCustom(21)", "CHAR 3, byte 6");
+    test::row("speed list", "comm", "cboBaud", "Baud rate");
+}
+
+void tst_frmMain::controlsHaveAccessibleNames() {
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    frmMain& w = open();
+    w.mnuConfig->trigger();
+    w.mnuComm->trigger();
+    QWidget* top = window == "main"     ? static_cast<QWidget*>(&w)
+                   : window == "config" ? static_cast<QWidget*>(w.configWindow())
+                                        : static_cast<QWidget*>(w.commWindow());
+    QTEST(QAccessible::queryAccessibleInterface(top->findChild<QWidget*>(control))->text(QAccessible::Name),
+          "name");
+    // And no control an operator uses is left without a name.
+    auto inList = [](const QWidget* widget) {
+        for (; widget; widget = widget->parentWidget()) {
+            if (qobject_cast<const QComboBox*>(widget->parentWidget())) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (QWidget* used : top->findChildren<QWidget*>()) {
+        if (used->focusPolicy() & Qt::TabFocus && !inList(used)) {
+            QVERIFY2(!QAccessible::queryAccessibleInterface(used)->text(QAccessible::Name).isEmpty(),
+                     qPrintable(used->objectName() + " " + used->metaObject()->className()));
+        }
+    }
 }
 
 QTEST_MAIN(tst_frmMain)
