@@ -1,7 +1,5 @@
 #include "PtyPeer.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QTimer>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -60,18 +58,6 @@ void PtyPeer::onReadable() {
             }
         }
     }
-}
-
-bool PtyPeer::waitForBytes(std::size_t count, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (received_.size() < count && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QCoreApplication::sendPostedEvents();
-        if (received_.size() < count) {
-            ::usleep(1000);
-        }
-    }
-    return received_.size() >= count;
 }
 
 void PtyPeer::send(const std::string& bytes) {

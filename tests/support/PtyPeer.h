@@ -25,9 +25,6 @@ public:
     const std::string& received() const { return received_; }
     void clearReceived() { received_.clear(); }
 
-    // Processes events until at least count bytes have arrived or timeoutMs passed.
-    bool waitForBytes(std::size_t count, int timeoutMs = 2000);
-
     void send(const std::string& bytes);
 
     // A peer that stops reading lets the driver's buffer fill up, as a slow line does.
