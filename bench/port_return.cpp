@@ -2,6 +2,7 @@
 // device to return, and how long after its return the port is open again. The adapter is a
 // pseudo-terminal behind a symlink that disappears and comes back.
 
+#include "BenchSupport.h"
 #include "forms/Style.h"
 #include "forms/frmMain.h"
 #include "link/Devices.h"
@@ -14,30 +15,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // A pseudo-terminal pair, the far end kept here; the symlink at link leads to its near end.
 int plugIn(const QString& link) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    grantpt(master);
-    unlockpt(master);
-    termios raw{};
-    tcgetattr(master, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(master, TCSANOW, &raw);
+    const int master = trivex::bench::openFarEnd();
     QFile::link(QString::fromLocal8Bit(ptsname(master)), link);
     return master;
 }
@@ -75,14 +58,14 @@ int main(int argc, char* argv[]) {
     QFile::remove(link);
     waitFor([&] { return !port.PortOpen(); }, 5000);
     const int waitMs = 10000;
-    const double cpu = cpuSeconds();
+    const double cpu = trivex::bench::cpuSeconds();
     QElapsedTimer waited;
     waited.start();
     QEventLoop idle; // the program's own loop, with nothing to do but wait for the device
     QTimer::singleShot(waitMs, &idle, &QEventLoop::quit);
     idle.exec();
     const double seconds = static_cast<double>(waited.nsecsElapsed()) / 1e9;
-    const double used = cpuSeconds() - cpu;
+    const double used = trivex::bench::cpuSeconds() - cpu;
 
     QElapsedTimer back;
     master = plugIn(link); // plugged back

@@ -2,6 +2,7 @@
 // that answers (trivex-sim in another process, its bus in TRIVEX_INI's Ports), timed from the
 // click to the status text, with the CPU time the program used while it waited.
 
+#include "BenchSupport.h"
 #include "forms/Style.h"
 #include "forms/frmMain.h"
 
@@ -11,19 +12,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 #include <vector>
-
-namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -37,11 +26,11 @@ int main(int argc, char* argv[]) {
     double waitedCpu = 0;
     for (int i = 0; i < rounds; ++i) {
         QElapsedTimer wall;
-        const double cpu = cpuSeconds();
+        const double cpu = trivex::bench::cpuSeconds();
         wall.start();
         QTest::mouseClick(window.cmdSelect, Qt::LeftButton);
         const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-        waitedCpu += cpuSeconds() - cpu;
+        waitedCpu += trivex::bench::cpuSeconds() - cpu;
         waitedWall += seconds;
         walls.push_back(seconds * 1000);
         connected += window.statusText().endsWith(QStringLiteral(" Connected"));

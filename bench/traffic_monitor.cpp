@@ -2,13 +2,12 @@
 // the pseudo-terminal, the window keeps up (the event loop's worst lateness during the burst),
 // and the memory the monitor holds after 100,000 entries.
 
+#include "BenchSupport.h"
 #include "forms/Style.h"
 #include "forms/TrafficModel.h"
 #include "forms/frmMain.h"
 #include "forms/frmTraffic.h"
 #include "protocol/Display.h"
-#include "settings/IniFile.h"
-#include "settings/Profile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,14 +17,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -45,19 +37,10 @@ double residentMiB() {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     trivex::forms::applyApplicationStyle(app);
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    grantpt(master);
-    unlockpt(master);
-    termios raw{};
-    tcgetattr(master, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(master, TCSANOW, &raw);
+    const int master = trivex::bench::openFarEnd();
     QTemporaryDir folder;
-    const QString ini = folder.filePath(QStringLiteral("trivex.ini"));
-    trivex::settings::IniFile(ini).write({{"Settings", "CommPort", "1"},
-                                          {"Settings", "Setting", "9600,n,8,1"},
-                                          {"Ports", "COM1", QString::fromLocal8Bit(ptsname(master))}});
-    trivex::settings::useSettingsFile(ini);
+    trivex::bench::useSettingsFor(folder.filePath(QStringLiteral("trivex.ini")),
+                                  QString::fromLocal8Bit(ptsname(master)));
     trivex::forms::frmMain window;
     window.show();
     window.mnuTraffic->trigger();
@@ -69,20 +52,8 @@ int main(int argc, char* argv[]) {
     const int commands = 100000;
     const int batch = 500; // commands an event-loop pass, as a script or a held key would send them
     const std::size_t total = command.size() * commands;
-    std::atomic<std::size_t> received{0};
-    std::thread reader([&] {
-        char buffer[65536];
-        while (received < total) {
-            pollfd fd{master, POLLIN, 0};
-            if (poll(&fd, 1, 2000) <= 0) {
-                break;
-            }
-            const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                received += static_cast<std::size_t>(n);
-            }
-        }
-    });
+    trivex::bench::Reader reader(master, total);
+    const std::atomic<std::size_t>& received = reader.received;
     // How late a 10 ms timer fires while the burst runs: the event loop's worst lateness.
     QElapsedTimer clock;
     clock.start();
@@ -116,7 +87,6 @@ int main(int argc, char* argv[]) {
         QThread::msleep(20);
     }
     QCoreApplication::processEvents();
-    reader.join();
     std::printf(
         "traffic monitor open: %zu of %zu bytes in %.2f s; event loop at most %lld ms late during the burst; "
         "%d entries kept, %lld let go, %.1f MiB more resident memory\n",
