@@ -27,7 +27,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <cstdio>
 #include <memory>
 #include <utility>
 

@@ -6,11 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaMethod>
-#include <cerrno>
-#include <cstring>
 #include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace trivex::link {
 
@@ -108,7 +104,6 @@ bool SerialControl::openDevice() {
                                 : QStringLiteral("cannot be opened: %1").arg(port_.errorString()));
     }
     lastError_.clear();
-    lastReason_.clear();
     openedPath_ = path;
     return true;
 }
@@ -159,7 +154,6 @@ QString SerialControl::closedReason() const {
 }
 
 bool SerialControl::refuse(const QString& path, const QString& reason) {
-    lastReason_ = reason;
     lastError_ = path.isEmpty() ? reason : QStringLiteral("%1 %2").arg(path, reason);
     return false;
 }
@@ -305,10 +299,11 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
     // is not this port's far end. A symlink to one (the virtual module's bus) is pointed at the
     // new one when it comes back, so it is watched for like any device.
     const bool returns = !openedPath_.startsWith(QLatin1String("/dev/pts/"));
-    lastReason_ = QStringLiteral("went away (%1)%2")
-                      .arg(port_.errorString().toLower(),
-                           returns ? QStringLiteral("; it is opened again when it returns") : QString());
-    lastError_ = QStringLiteral("%1 %2").arg(openedPath_, lastReason_);
+    const QString reason =
+        QStringLiteral("went away (%1)%2")
+            .arg(port_.errorString().toLower(),
+                 returns ? QStringLiteral("; it is opened again when it returns") : QString());
+    lastError_ = QStringLiteral("%1 %2").arg(openedPath_, reason);
     record(TrafficEntry::Kind::Event, {}, QStringLiteral("port lost: %1").arg(lastError_));
     if (returns) {
         startWatching();

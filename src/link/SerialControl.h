@@ -31,7 +31,6 @@ public:
     ~SerialControl() override;
 
     void setDeviceResolver(DeviceResolver resolver);
-    QString deviceFor(int number) const { return resolver_(number); }
 
     // 0 means no valid port number has been set; opening then fails.
     int CommPort() const { return commPort_; }
@@ -80,7 +79,6 @@ public:
     // ("/dev/ttyUSB0 is not present").
     QString devicePath() const;
     const QString& lastError() const { return lastError_; }
-    const QString& lastReason() const { return lastReason_; } // the same without the device
     // While the port is closed: its device and why it is closed, for the operator.
     QString closedReason() const;
 
@@ -131,7 +129,6 @@ private:
     bool stripEcho_ = false;
     protocol::Bytes echo_; // written, its echo not yet read
     QString lastError_;
-    QString lastReason_;
     QString openedPath_;
 };
 
