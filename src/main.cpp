@@ -2,6 +2,7 @@
 #include "forms/Style.h"
 #include "forms/Termination.h"
 #include "forms/frmMain.h"
+#include "link/Devices.h"
 #include "settings/Profile.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
     if (!trivex::cli::checkDisplay("trivex")) {
         return 1;
     }
+    trivex::link::readDevicesAhead(); // while the window system starts and the window is built
     QApplication app(argc, argv);
     trivex::cli::displayStarted();
     trivex::settings::settingsFile(); // the settings location is chosen once, here

@@ -4,12 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QStringList>
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <future>
 #include <grp.h>
+#include <mutex>
 #include <pwd.h>
 #include <set>
 #include <sys/stat.h>
@@ -25,10 +27,15 @@ DeviceSource& source() {
 }
 
 // The number n of /dev/ttySn, the on-board ports; no value for any other device.
+// (Plain character tests: a reading ahead runs this on a thread of its own.)
 std::optional<int> onBoardIndex(const QString& path) {
-    static const QRegularExpression pattern(QStringLiteral("^/dev/ttyS(\\d+)$"));
-    const QRegularExpressionMatch match = pattern.match(path);
-    return match.hasMatch() ? std::optional<int>(match.captured(1).toInt()) : std::nullopt;
+    const QLatin1String prefix("/dev/ttyS");
+    const QStringView digits = QStringView(path).mid(std::min<qsizetype>(prefix.size(), path.size()));
+    if (!path.startsWith(prefix) || digits.isEmpty() || digits.size() > 4 ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        return std::nullopt;
+    }
+    return digits.toInt();
 }
 
 // An on-board port that the kernel found no UART for reports type 0; it opens, and goes nowhere.
@@ -76,7 +83,9 @@ QString SerialDevice::summary() const {
     return text;
 }
 
-std::vector<SerialDevice> systemDevices() {
+namespace {
+
+std::vector<SerialDevice> readDevices() {
     // The stable names of the devices, found by following the links of /dev/serial/by-id.
     std::map<QString, QString> stable;
     const QDir byId(QStringLiteral("/dev/serial/by-id"));
@@ -98,6 +107,70 @@ std::vector<SerialDevice> systemDevices() {
         devices.push_back(device);
     }
     return devices;
+}
+
+} // namespace
+
+namespace {
+
+// A reading walks all of /sys/class/tty (some 15 ms where the kernel has 64 consoles), and the
+// windows ask on every refresh of their state. The devices cannot change without a node in /dev,
+// a link in /dev/serial/by-id or an entry of udev's database coming or going, so the last
+// reading holds while those three folders are as they were.
+struct Readings {
+    using Key = std::vector<std::array<long long, 3>>;
+    std::mutex guard;
+    Key key;
+    std::vector<SerialDevice> devices;
+    std::future<void> ahead;
+
+    static Key currentKey() {
+        Key key;
+        for (const char* folder : {"/dev", "/dev/serial/by-id", "/run/udev/data"}) {
+            struct stat info {};
+            if (::stat(folder, &info) != 0) {
+                key.push_back({-1, 0, 0});
+                continue;
+            }
+            key.push_back({static_cast<long long>(info.st_ino), static_cast<long long>(info.st_mtim.tv_sec),
+                           static_cast<long long>(info.st_mtim.tv_nsec)});
+        }
+        return key;
+    }
+
+    std::vector<SerialDevice> current() {
+        Key now = currentKey();
+        const std::lock_guard<std::mutex> lock(guard);
+        if (now != key) {
+            devices = readDevices();
+            key = std::move(now);
+        }
+        return devices;
+    }
+
+    ~Readings() {
+        if (ahead.valid()) {
+            ahead.wait(); // a reading started ahead ends before what it writes to goes
+        }
+    }
+};
+
+Readings& readings() {
+    static Readings all;
+    return all;
+}
+
+} // namespace
+
+std::vector<SerialDevice> systemDevices() {
+    return readings().current();
+}
+
+void readDevicesAhead() {
+    Readings& all = readings();
+    if (!all.ahead.valid()) {
+        all.ahead = std::async(std::launch::async, [&all] { all.current(); });
+    }
 }
 
 void setDeviceSource(DeviceSource current) {

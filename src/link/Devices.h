@@ -28,8 +28,11 @@ struct SerialDevice {
 };
 
 // The serial devices present: USB and ACM adapters and on-board ports with a UART behind them,
-// as QSerialPortInfo finds them.
+// as QSerialPortInfo finds them (read again only when /dev or udev has changed).
 std::vector<SerialDevice> systemDevices();
+// Starts a reading on a thread of its own, for a program to call first thing: its windows are
+// built meanwhile, and the first to ask finds the reading done or waits for the rest of it.
+void readDevicesAhead();
 
 // Where the devices come from; tests give tables of their own.
 using DeviceSource = std::function<std::vector<SerialDevice>()>;
