@@ -6,11 +6,9 @@
 
 namespace trivex::icons {
 
-QImage render(const QString& path, int size) {
-    QSvgRenderer renderer(path);
-    if (!renderer.isValid()) {
-        return {};
-    }
+namespace {
+
+QImage draw(QSvgRenderer& renderer, int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -18,10 +16,19 @@ QImage render(const QString& path, int size) {
     return image;
 }
 
+} // namespace
+
+QImage render(const QString& path, int size) {
+    QSvgRenderer renderer(path);
+    return renderer.isValid() ? draw(renderer, size) : QImage();
+}
+
 QIcon icon(const QString& path) {
+    // Read once, drawn at every size: reading the SVG costs more than drawing it.
+    QSvgRenderer renderer(path);
     QIcon all;
-    for (int size : kSizes) {
-        all.addPixmap(QPixmap::fromImage(render(path, size)));
+    for (int size : kWindowSizes) {
+        all.addPixmap(QPixmap::fromImage(renderer.isValid() ? draw(renderer, size) : QImage()));
     }
     return all;
 }
