@@ -182,8 +182,10 @@ void frmMain::tellPortProblem() {
     }
 }
 
-void frmMain::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
+// A problem found before the window was there is told once it has been drawn: the port
+// settings window then comes up beside it, not before it.
+void frmMain::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
     if (std::exchange(portProblemPending_, false)) {
         QTimer::singleShot(0, this, &frmMain::tellPortProblem);
     }
