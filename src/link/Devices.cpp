@@ -109,10 +109,6 @@ std::vector<SerialDevice> readDevices() {
     return devices;
 }
 
-} // namespace
-
-namespace {
-
 // A reading walks all of /sys/class/tty (some 15 ms where the kernel has 64 consoles), and the
 // windows ask on every refresh of their state. The devices cannot change without a node in /dev,
 // a link in /dev/serial/by-id or an entry of udev's database coming or going, so the last
