@@ -9,16 +9,13 @@ namespace trivex::icons {
 
 // The sizes installed in the hicolor theme.
 inline constexpr int kSizes[] = {16, 32, 48, 64, 128, 256};
-// The sizes a window's icon holds: what window lists and task bars draw. The X server is handed
-// every one of them when a window first shows, so the largest installed size stays out (it
-// alone would be three quarters of the pixels).
-inline constexpr int kWindowSizes[] = {16, 32, 48, 64, 128};
 
 // The image of the SVG file at path (a resource such as ":/icons/trivex.svg"), size pixels square;
 // a null image when it cannot be read.
 QImage render(const QString& path, int size);
 
-// A window icon holding the SVG at each of kWindowSizes.
+// A window icon drawn from the SVG at whatever size is asked for, when it is asked for: the file
+// is read once, and no size is drawn that nothing shows.
 QIcon icon(const QString& path);
 
 } // namespace trivex::icons
