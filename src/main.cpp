@@ -25,8 +25,9 @@ int main(int argc, char* argv[]) {
     if (!trivex::cli::checkDisplay("trivex")) {
         return 1;
     }
-    trivex::link::readDevicesAhead(); // while the window system starts and the window is built
     QApplication app(argc, argv);
+    // After the application object has set the locale up, while the window is built.
+    trivex::link::readDevicesAhead();
     trivex::cli::displayStarted();
     trivex::settings::settingsFile(); // the settings location is chosen once, here
     trivex::forms::applyApplicationStyle(app);
