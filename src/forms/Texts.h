@@ -14,6 +14,7 @@ inline const QString kConnectedSuffix = QStringLiteral(" Connected");
 inline const QString kDeviceNotFound = QStringLiteral("Device Not Found");
 inline const QString kDeviceDisconnected = QStringLiteral("Device Disconnected");
 inline const QString kNoResponse = QStringLiteral("No Response");
+inline const QString kPortNotOpen = QStringLiteral("Port Not Open");
 inline const QString kAddressRefused =
     QStringLiteral("Address \"%1\" refused: enter a whole number 0 to 255");
 

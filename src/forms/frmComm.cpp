@@ -32,7 +32,7 @@ const QString kPortRefused = QStringLiteral("Nothing changed: \"%1\" is not COM1
 // The entry a port number names: ports 1 to 7 are offered.
 std::optional<int> portNamed(const QString& text) {
     const std::optional<int> port = link::parseCommPort(text);
-    if (!port || *port > kPortEntries) {
+    if (!port || *port > link::kComNumbers) {
         return std::nullopt;
     }
     return port;
@@ -68,7 +68,7 @@ frmComm::frmComm(frmMain& main)
 }
 
 void frmComm::Form_Load() {
-    for (int port = 1; port <= kPortEntries; ++port) {
+    for (int port = 1; port <= link::kComNumbers; ++port) {
         cboComm->addItem(QStringLiteral("COM%1").arg(port));
     }
     describePorts();
@@ -82,7 +82,7 @@ void frmComm::Form_Load() {
 
 // Each entry's tooltip names the device it stands for, what it is, and whether it is there now.
 void frmComm::describePorts() {
-    for (int port = 1; port <= kPortEntries; ++port) {
+    for (int port = 1; port <= link::kComNumbers; ++port) {
         const link::PortChoice choice = main_.ports().choice(port);
         QString text = QStringLiteral("COM%1 stands for %2").arg(port).arg(choice.device);
         if (choice.info && !choice.info->summary().isEmpty()) {

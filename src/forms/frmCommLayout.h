@@ -8,7 +8,6 @@ namespace trivex::forms {
 
 constexpr int kCommClientWidth = 4335;
 constexpr int kCommClientHeight = 2355;
-constexpr int kPortEntries = 7;
 constexpr int kStateLineMargin = 90; // below the state line when it needs more room than laid out
 
 std::vector<ControlSpec> frmCommLayout();

@@ -31,7 +31,6 @@ namespace {
 const QString kSection = QStringLiteral("LCD");
 constexpr int kCellLength = 3;
 
-const QString kPortNotOpen = QStringLiteral("Port Not Open");
 const QString kUidChanged = QStringLiteral("UID Changed");
 const QString kBaudChanged = QStringLiteral("LCD Baud Rate Changed");
 const QString kScreenChanged = QStringLiteral("Startup Screen Changed");
@@ -151,12 +150,8 @@ void frmLCD::whenPortOpen(void (frmLCD::*send)()) {
     if (main_.MSComm1().PortOpen()) {
         (this->*send)();
     } else {
-        portNotOpen();
+        main_.tellPortNotOpen(this);
     }
-}
-
-void frmLCD::portNotOpen() {
-    showMessage(this, QMessageBox::Warning, kPortNotOpen, capitalised(main_.MSComm1().closedReason()) + '.');
 }
 
 void frmLCD::cmdSetLCD_Click() {
@@ -176,7 +171,7 @@ bool frmLCD::write(const protocol::ConfigurationCommand& command) {
     if (main_.serialLink().writeConfiguration(command.write1, command.write2)) {
         return true;
     }
-    portNotOpen();
+    main_.tellPortNotOpen(this);
     return false;
 }
 

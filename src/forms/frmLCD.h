@@ -64,7 +64,6 @@ private:
     // Both writes of a configuration command, straight to the main window's port; "Port Not
     // Open" and false when they did not both go out.
     bool write(const protocol::ConfigurationCommand& command);
-    void portNotOpen();
     void markCell(QLineEdit* cell, bool bad);
 
     frmMain& main_;

@@ -50,6 +50,8 @@ public:
     QString portState() const;
     // Called whenever the port was opened, closed or switched.
     void portChanged();
+    // "Port Not Open", with why, in a message from window.
+    void tellPortNotOpen(QWidget* window) const;
 
     // The bus scan: why it may not start now (empty when it may); while it runs the window's
     // exchanges and commands, and the port settings, wait. A found module is taken over as its

@@ -3,6 +3,7 @@
 
 #include "forms/Messages.h"
 #include "forms/StoreSettings.h"
+#include "forms/Texts.h"
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
@@ -154,6 +155,11 @@ QString frmMain::portState() const {
         .arg(port.CommPort())
         .arg(port.isWatching() ? QStringLiteral("lost") : QStringLiteral("closed"),
              capitalised(port.closedReason()));
+}
+
+void frmMain::tellPortNotOpen(QWidget* window) const {
+    showMessage(window, QMessageBox::Warning, texts::kPortNotOpen,
+                capitalised(link_.MSComm1.closedReason()) + '.');
 }
 
 void frmMain::portChanged() {

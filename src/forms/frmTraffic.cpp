@@ -190,8 +190,7 @@ void frmTraffic::sendRaw() {
         return;
     }
     if (!main_.serialLink().sendRaw(*bytes)) {
-        showMessage(this, QMessageBox::Warning, QStringLiteral("Port Not Open"),
-                    capitalised(main_.MSComm1().closedReason()) + '.');
+        main_.tellPortNotOpen(this);
     }
 }
 
