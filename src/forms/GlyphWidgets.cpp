@@ -56,7 +56,7 @@ std::optional<QPoint> GlyphGrid::pixelAt(QPoint point) const {
 
 void GlyphGrid::setPixel(QPoint at, bool lit) {
     std::uint8_t& row = rows_[static_cast<std::size_t>(at.y())];
-    const std::uint8_t bit = static_cast<std::uint8_t>(0x10 >> at.x());
+    const std::uint8_t bit = pixelBit(at.x());
     const std::uint8_t value = lit ? (row | bit) : (row & ~bit);
     if (value != row) {
         row = value;
@@ -139,7 +139,7 @@ void GlyphPreview::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), kBackground);
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
-            const bool lit = rows_[static_cast<std::size_t>(row)] & (0x10 >> column);
+            const bool lit = rows_[static_cast<std::size_t>(row)] & pixelBit(column);
             painter.fillRect(kPreviewMargin + column * kPitch, kPreviewMargin + row * kPitch, kDot, kDot,
                              lit ? kLit : kUnlit);
         }

@@ -9,6 +9,11 @@ namespace trivex::forms {
 
 using GlyphRows = std::array<std::uint8_t, 8>;
 
+// The bit of a row byte that holds the pixel in column (0 to 4): bit 4 is the left pixel.
+constexpr std::uint8_t pixelBit(int column) {
+    return static_cast<std::uint8_t>(0x10 >> column);
+}
+
 // The 5 x 8 pixels of one custom character, to draw on: a click toggles a pixel, a drag paints
 // every pixel it crosses as the first one became, the arrow keys move the framed pixel and
 // Space toggles it. Each row is the low five bits of a byte, bit 4 the left pixel; the upper
@@ -20,7 +25,7 @@ public:
 
     const GlyphRows& rows() const { return rows_; }
     void setRows(const GlyphRows& rows);
-    bool pixel(int column, int row) const { return rows_[static_cast<std::size_t>(row)] & (0x10 >> column); }
+    bool pixel(int column, int row) const { return rows_[static_cast<std::size_t>(row)] & pixelBit(column); }
     QPoint focusedPixel() const { return focus_; }
 
     QSize sizeHint() const override;
