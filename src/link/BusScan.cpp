@@ -2,6 +2,7 @@
 
 #include "protocol/Decoder.h"
 #include "protocol/Markers.h"
+#include "protocol/Selection.h"
 
 #include <QStringList>
 
@@ -116,16 +117,23 @@ void BusScan::onReplies() {
         return;
     }
     const int address = plan_[next_].first;
-    if (reply_ != protocol::Bytes{protocol::byteChar(protocol::kAcknowledge),
-                                  protocol::byteChar(static_cast<std::uint8_t>(address))}) {
+    const bool clean =
+        reply_.size() == static_cast<std::size_t>(protocol::kAcknowledgeLength) &&
+        protocol::recogniseReply(reply_, static_cast<std::uint8_t>(address), protocol::kAcknowledgeLength)
+            .acknowledged;
+    if (!clean) {
         return; // not a clean acknowledge (yet): the reply window decides
     }
-    findings_.push_back({address, plan_[next_].second, static_cast<double>(sinceProbe_.nsecsElapsed()) / 1e6,
-                         address == protocol::kConfigurationAddress ? kConfigurationNote : QString()});
-    emit found(findings_.back());
+    report(address == protocol::kConfigurationAddress ? kConfigurationNote : QString());
     phase_ = Phase::Release;
     link_.MSComm1.Output(protocol::stopFrame());
     wait(kShortWaitTicks);
+}
+
+void BusScan::report(const QString& note) {
+    const auto [address, speed] = plan_[next_];
+    findings_.push_back({address, speed, static_cast<double>(sinceProbe_.nsecsElapsed()) / 1e6, note});
+    emit found(findings_.back());
 }
 
 void BusScan::onTimeout() {
@@ -140,12 +148,8 @@ void BusScan::onTimeout() {
     case Phase::Probe:
         if (!reply_.empty()) {
             // Something came back, but not the acknowledge: most likely two modules answering at once.
-            const auto [address, speed] = plan_[next_];
-            findings_.push_back(
-                {address, speed, static_cast<double>(sinceProbe_.nsecsElapsed()) / 1e6,
-                 QStringLiteral("no clean acknowledge (%1): likely two modules on this address")
-                     .arg(QString::fromStdString(protocol::hexText(reply_)))});
-            emit found(findings_.back());
+            report(QStringLiteral("no clean acknowledge (%1): likely two modules on this address")
+                       .arg(QString::fromStdString(protocol::hexText(reply_))));
         }
         if (!reply_.empty() || plan_[next_].first == protocol::kConfigurationAddress) {
             // Whatever answered, and every module taking configuration commands, is released.

@@ -52,6 +52,8 @@ private:
     void nextProbe();
     void onReplies();
     void onTimeout();
+    // A finding for the address and speed being probed.
+    void report(const QString& note);
     void finish(const QString& outcome);
     void wait(int ticks);
     QString settingsAt(int speed) const;
