@@ -1,5 +1,7 @@
 #include "sim/core/Bus.h"
 
+#include "protocol/Configuration.h"
+#include "protocol/Display.h"
 #include "protocol/Markers.h"
 
 #include <algorithm>
@@ -37,23 +39,6 @@ std::string quoted(const std::string& bytes) {
 
 std::string number(int value) {
     return std::to_string(value);
-}
-
-// Parameter bytes of a configuration command; -1 for a code that is none.
-int configurationParameters(std::uint8_t code) {
-    switch (code) {
-    case p::kSetUid:
-        return 1;
-    case p::kLineSpeed9600:
-    case p::kLineSpeed4800:
-        return 0;
-    case p::kSetDefaultScreen:
-        return Lcd::kRows * Lcd::kColumns;
-    case p::kLoadCustomCharacters:
-        return p::kCustomBitmapBytes;
-    default:
-        return -1;
-    }
 }
 
 } // namespace
@@ -195,32 +180,10 @@ bool Bus::anySelected() const {
 // the configuration address is selected by it too and takes display commands, whose codes are
 // all different.
 int Bus::parameterCount(std::uint8_t code) const {
-    if (context_ == Context::Configuration && (configurationParameters(code) >= 0 || !anySelected())) {
-        return configurationParameters(code);
+    if (context_ == Context::Configuration && (p::configurationParameterCount(code) >= 0 || !anySelected())) {
+        return p::configurationParameterCount(code);
     }
-    switch (code) {
-    case p::kUnderlineCursor:
-    case p::kBlinkingCursor:
-    case p::kHideCursor:
-    case p::kInitGraph:
-    case p::kBacklightOn:
-    case p::kBacklightOff:
-    case p::kBacklightBlink:
-    case p::kOutputOn:
-    case p::kOutputOff:
-    case p::kInputStatus:
-    case p::kShowDefaultScreen:
-        return 0;
-    case p::kGraphLeftToRight:
-    case p::kGraphRightToLeft:
-    case p::kClearRow:
-    case p::kClearColumn:
-        return 1;
-    case p::kSetCursorPosition:
-        return 2;
-    default:
-        return -1;
-    }
+    return p::displayParameterCount(code);
 }
 
 void Bus::endConfiguration() {
@@ -304,7 +267,7 @@ void Bus::stopFrame(FeedResult& result) {
 
 void Bus::command(FeedResult& result) {
     if (context_ == Context::Configuration &&
-        configurationParameters(static_cast<std::uint8_t>(pending_[1])) >= 0) {
+        p::configurationParameterCount(static_cast<std::uint8_t>(pending_[1])) >= 0) {
         configurationCommand(result);
     } else {
         displayCommand(result);

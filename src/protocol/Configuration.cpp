@@ -39,4 +39,20 @@ ConfigurationCommand loadCustomCharacters(const CustomBitmaps& bitmaps) {
     return exchange(kLoadCustomCharacters, Bytes(bitmaps.begin(), bitmaps.end()));
 }
 
+int configurationParameterCount(std::uint8_t code) {
+    switch (code) {
+    case kSetUid:
+        return 1;
+    case kLineSpeed9600:
+    case kLineSpeed4800:
+        return 0;
+    case kSetDefaultScreen:
+        return kLineCount * kLineLength;
+    case kLoadCustomCharacters:
+        return kCustomBitmapBytes;
+    default:
+        return -1;
+    }
+}
+
 } // namespace trivex::protocol

@@ -24,4 +24,8 @@ ConfigurationCommand setLineSpeed(LineSpeed speed);
 ConfigurationCommand setDefaultScreen(const Bytes& line1, const Bytes& line2);
 ConfigurationCommand loadCustomCharacters(const CustomBitmaps& bitmaps);
 
+// The parameter bytes that follow a configuration command code (after kCommandPrefix); -1 for
+// a code that is no configuration command.
+int configurationParameterCount(std::uint8_t code);
+
 } // namespace trivex::protocol

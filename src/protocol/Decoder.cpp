@@ -1,6 +1,9 @@
 #include "protocol/Decoder.h"
 
+#include "protocol/Configuration.h"
+#include "protocol/Display.h"
 #include "protocol/Markers.h"
+#include "protocol/Selection.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,36 +42,8 @@ std::string quoted(const Bytes& bytes) {
 // The parameter bytes of the command with this code, in either exchange (the codes of display
 // and configuration commands differ); -1 for a code that is none.
 int parameterCount(std::uint8_t code) {
-    switch (code) {
-    case kGraphLeftToRight:
-    case kGraphRightToLeft:
-    case kClearRow:
-    case kClearColumn:
-    case kSetUid:
-        return 1;
-    case kSetCursorPosition:
-        return 2;
-    case kSetDefaultScreen:
-        return 2 * kLineLength;
-    case kLoadCustomCharacters:
-        return kCustomBitmapBytes;
-    case kUnderlineCursor:
-    case kBlinkingCursor:
-    case kHideCursor:
-    case kInitGraph:
-    case kBacklightOn:
-    case kBacklightOff:
-    case kBacklightBlink:
-    case kOutputOn:
-    case kOutputOff:
-    case kInputStatus:
-    case kShowDefaultScreen:
-    case kLineSpeed9600:
-    case kLineSpeed4800:
-        return 0;
-    default:
-        return -1;
-    }
+    const int display = displayParameterCount(code);
+    return display >= 0 ? display : configurationParameterCount(code);
 }
 
 std::string commandName(std::uint8_t code) {
@@ -219,11 +194,11 @@ std::vector<DecodedPart> receivedParts(const Bytes& block, int replyLength) {
         at += 2;
         if (replyLength == kInputReplyLength && at < block.size()) {
             const std::uint8_t status = byteAt(block, at);
+            const std::optional<InputLevel> level = inputLevelOf(status);
             parts.push_back({at, 1,
-                             status == kInputHigh ? "input status: HIGH"
-                             : status == kInputLow
-                                 ? "input status: LOW"
-                                 : "input status byte " + hexByte(status) + ", no meaning"});
+                             !level ? "input status byte " + hexByte(status) + ", no meaning"
+                             : *level == InputLevel::High ? "input status: HIGH"
+                                                          : "input status: LOW"});
             ++at;
         }
     }

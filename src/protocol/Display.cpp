@@ -83,4 +83,30 @@ Bytes outputOff() {
     return prefixed(kOutputOff);
 }
 
+int displayParameterCount(std::uint8_t code) {
+    switch (code) {
+    case kUnderlineCursor:
+    case kBlinkingCursor:
+    case kHideCursor:
+    case kInitGraph:
+    case kBacklightOn:
+    case kBacklightOff:
+    case kBacklightBlink:
+    case kOutputOn:
+    case kOutputOff:
+    case kInputStatus:
+    case kShowDefaultScreen:
+        return 0;
+    case kGraphLeftToRight:
+    case kGraphRightToLeft:
+    case kClearRow:
+    case kClearColumn:
+        return 1;
+    case kSetCursorPosition:
+        return 2;
+    default:
+        return -1;
+    }
+}
+
 } // namespace trivex::protocol

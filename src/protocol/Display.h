@@ -33,4 +33,8 @@ Bytes graphRightToLeft(std::uint8_t length);
 Bytes outputOn();
 Bytes outputOff();
 
+// The parameter bytes that follow a display command code (after kCommandPrefix); -1 for a code
+// that is no display command.
+int displayParameterCount(std::uint8_t code);
+
 } // namespace trivex::protocol
