@@ -1,7 +1,7 @@
 #include "sim/core/StateFile.h"
 
-#include <algorithm>
 #include <charconv>
+#include <set>
 #include <sstream>
 
 namespace trivex::sim {
@@ -74,15 +74,14 @@ std::optional<std::vector<ModuleSettings>> parseState(const std::string& text) {
             return std::nullopt;
         }
         ModuleSettings m;
-        std::string seen; // the keys given so far; each of the four known ones is allowed once
+        std::set<std::string> seen; // the keys given so far; each of the four known ones is allowed once
         while (fields >> word) {
             const auto equals = word.find('=');
             const std::string key = word.substr(0, equals);
             const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
-            if (seen.find(" " + key + " ") != std::string::npos) {
+            if (!seen.insert(key).second) {
                 return std::nullopt;
             }
-            seen += " " + key + " ";
             if (key == "address") {
                 const auto address = wholeNumber(value);
                 if (!address || *address > 255) {
@@ -100,8 +99,8 @@ std::optional<std::vector<ModuleSettings>> parseState(const std::string& text) {
                 return std::nullopt;
             }
         }
-        if (std::count(seen.begin(), seen.end(), ' ') != 2 * 4) {
-            return std::nullopt; // a key is missing
+        if (seen.size() != 4) {
+            return std::nullopt; // a key is missing (any other key was refused above)
         }
         modules.push_back(m);
     }

@@ -4,7 +4,6 @@
 #include "protocol/Text.h"
 
 #include <QCommandLineParser>
-#include <cstdio>
 
 namespace trivex::sim {
 
@@ -115,9 +114,7 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
     QString problem;
     const std::optional<Options> options = readOptions(parser, &problem);
     if (!options) {
-        const QString usage = parser.helpText().section(QLatin1Char('\n'), 0, 0);
-        std::fprintf(stderr, "trivex-sim: %s\n%s\n", qPrintable(problem), qPrintable(usage));
-        *status = 2;
+        *status = cli::refuseCommandLine(parser, problem);
     }
     return options;
 }

@@ -45,22 +45,21 @@ void onMessage(QtMsgType type, const QMessageLogContext& context, const QString&
     held().push_back({type, QByteArray(context.category), message});
 }
 
-// The usage line of the help text, for an error message.
-QString usageLine(const QCommandLineParser& parser) {
-    const QString help = parser.helpText();
-    return help.left(help.indexOf(QLatin1Char('\n')));
-}
-
 } // namespace
+
+int refuseCommandLine(const QCommandLineParser& parser, const QString& problem) {
+    const QString usage = parser.helpText().section(QLatin1Char('\n'), 0, 0);
+    std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(problem),
+                 qPrintable(usage));
+    return 2;
+}
 
 std::optional<int> handleCommandLine(QCommandLineParser& parser, const QStringList& arguments,
                                      const QString& extraHelp) {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(parser.errorText()), qPrintable(usageLine(parser)));
-        return 2;
+        return refuseCommandLine(parser, parser.errorText());
     }
     if (parser.isSet(help)) {
         std::printf("%s%s", qPrintable(parser.helpText()), qPrintable(extraHelp));

@@ -15,6 +15,9 @@ namespace trivex::cli {
 std::optional<int> handleCommandLine(QCommandLineParser& parser, const QStringList& arguments,
                                      const QString& extraHelp = QString());
 
+// Prints "program: problem" and the usage line to stderr; gives status 2.
+int refuseCommandLine(const QCommandLineParser& parser, const QString& problem);
+
 // Whether a window can be shown. When none can, one line says so on stderr and false comes
 // back; should the window system still fail to start later, the same line ends the program
 // with status 1 instead of an abort.
