@@ -1,12 +1,13 @@
 #pragma once
 
-// What several benchmark programs need: a pseudo-terminal whose far end they hold, a settings
-// file that leads COM1 to it, a thread that counts what arrives there, and CPU time.
+// What several benchmark programs need: a pseudo-terminal whose far end they hold, with a
+// settings file that leads COM1 to it, a thread that counts what arrives there, and CPU time.
 
 #include "settings/IniFile.h"
 #include "settings/Profile.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <atomic>
 #include <cstddef>
 #include <fcntl.h>
@@ -31,14 +32,21 @@ inline int openFarEnd() {
     return master;
 }
 
-// Makes ini the settings file of this run, with COM1 at 9600 bit/s leading to device.
-inline void useSettingsFor(const QString& ini, const QString& device) {
-    settings::IniFile(ini).write(
-        {{QStringLiteral("Settings"), QStringLiteral("CommPort"), QStringLiteral("1")},
-         {QStringLiteral("Settings"), QStringLiteral("Setting"), QStringLiteral("9600,n,8,1")},
-         {QStringLiteral("Ports"), QStringLiteral("COM1"), device}});
-    settings::useSettingsFile(ini);
-}
+// A pseudo-terminal for the program's port: a settings file of this run (in a folder of its
+// own) leads COM1 at 9600 bit/s to its near end; the benchmark holds the far end.
+struct PtyPort {
+    PtyPort() {
+        const QString ini = folder.filePath(QStringLiteral("trivex.ini"));
+        settings::IniFile(ini).write(
+            {{QStringLiteral("Settings"), QStringLiteral("CommPort"), QStringLiteral("1")},
+             {QStringLiteral("Settings"), QStringLiteral("Setting"), QStringLiteral("9600,n,8,1")},
+             {QStringLiteral("Ports"), QStringLiteral("COM1"), QString::fromLocal8Bit(ptsname(master))}});
+        settings::useSettingsFile(ini);
+    }
+
+    const int master = openFarEnd();
+    QTemporaryDir folder;
+};
 
 // Counts the bytes that arrive at the far end, in a thread of its own, until total have come
 // or none came for two seconds.

@@ -8,16 +8,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     trivex::forms::applyApplicationStyle(app);
-    const int master = trivex::bench::openFarEnd();
-    QTemporaryDir folder;
-    trivex::bench::useSettingsFor(folder.filePath(QStringLiteral("trivex.ini")),
-                                  QString::fromLocal8Bit(ptsname(master)));
+    const trivex::bench::PtyPort port;
+    const int master = port.master;
     trivex::forms::frmMain window;
 
     const std::string command = trivex::protocol::writeText(std::string(15, 'A'), std::string(16, 'B'));

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -37,10 +36,8 @@ double residentMiB() {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     trivex::forms::applyApplicationStyle(app);
-    const int master = trivex::bench::openFarEnd();
-    QTemporaryDir folder;
-    trivex::bench::useSettingsFor(folder.filePath(QStringLiteral("trivex.ini")),
-                                  QString::fromLocal8Bit(ptsname(master)));
+    const trivex::bench::PtyPort port;
+    const int master = port.master;
     trivex::forms::frmMain window;
     window.show();
     window.mnuTraffic->trigger();
