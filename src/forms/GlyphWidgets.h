@@ -26,7 +26,6 @@ public:
     const GlyphRows& rows() const { return rows_; }
     void setRows(const GlyphRows& rows);
     bool pixel(int column, int row) const { return rows_[static_cast<std::size_t>(row)] & pixelBit(column); }
-    QPoint focusedPixel() const { return focus_; }
 
     QSize sizeHint() const override;
 

@@ -38,7 +38,6 @@ public:
     bool isRunning() const { return running_; }
 
     const std::vector<ScanFinding>& findings() const { return findings_; }
-    bool echoSeen() const { return echoSeen_; }
 
 signals:
     void probing(int address, int speed, int done, int total);
