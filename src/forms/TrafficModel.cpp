@@ -22,7 +22,7 @@ TrafficModel::TrafficModel(int limit, QObject* parent)
     , limit_(limit) {
 }
 
-void TrafficModel::append(const std::vector<link::TrafficEntry>& entries) {
+void TrafficModel::append(const std::deque<link::TrafficEntry>& entries) {
     if (entries.empty()) {
         return;
     }
@@ -62,7 +62,8 @@ int TrafficModel::columnCount(const QModelIndex& parent) const {
 QString TrafficModel::text(const link::TrafficEntry& entry, int column) const {
     switch (column) {
     case Time:
-        return QString::number(static_cast<double>(entry.nanoseconds - origin_) / 1e6, 'f', 1);
+        return wallOrigin_.addMSecs((entry.nanoseconds - origin_) / 1000000)
+            .toString(QStringLiteral("HH:mm:ss.zzz"));
     case Direction:
         switch (entry.kind) {
         case Kind::Sent:
@@ -131,7 +132,7 @@ QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
-    static const char* titles[] = {"ms", "Direction", "Bytes", "Meaning"};
+    static const char* titles[] = {"Time", "Direction", "Bytes", "Meaning"};
     return QString::fromLatin1(titles[section]);
 }
 

@@ -3,6 +3,7 @@
 #include "link/Traffic.h"
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <deque>
 
 namespace trivex::forms {
@@ -17,16 +18,21 @@ public:
 
     explicit TrafficModel(int limit, QObject* parent = nullptr);
 
-    // Times are shown relative to this moment (monotonic nanoseconds).
-    void setOrigin(qint64 nanoseconds) { origin_ = nanoseconds; }
+    // Times are shown as the wall clock read at the monotonic moment nanoseconds.
+    void setClock(qint64 nanoseconds, const QDateTime& wallClock) {
+        origin_ = nanoseconds;
+        wallOrigin_ = wallClock;
+    }
 
     // Adds entries at the end, letting the oldest go beyond the limit.
-    void append(const std::vector<link::TrafficEntry>& entries);
+    void append(const std::deque<link::TrafficEntry>& entries);
     void clear();
 
     qint64 dropped() const { return dropped_; }
     // One entry as a line of text, its columns separated by tabs.
     QString line(int row) const;
+    // What one cell shows.
+    QString text(int row, int column) const { return text(entries_[static_cast<std::size_t>(row)], column); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -38,6 +44,7 @@ private:
 
     int limit_;
     qint64 origin_ = 0;
+    QDateTime wallOrigin_ = QDateTime::currentDateTime();
     qint64 dropped_ = 0;
     std::deque<link::TrafficEntry> entries_;
 };

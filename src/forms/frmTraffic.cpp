@@ -9,14 +9,17 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -31,6 +34,11 @@ constexpr int kFlushMs = 50;
 const QString kHexRefused =
     QStringLiteral("\"%1\" was not sent: write bytes as pairs of hex digits, as FE 14 or fe14.");
 
+// "1 entry", "2 entries".
+QString counted(qint64 count, const char* one, const char* many) {
+    return QStringLiteral("%L1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
 } // namespace
 
 frmTraffic::frmTraffic(frmMain& main)
@@ -41,7 +49,7 @@ frmTraffic::frmTraffic(frmMain& main)
     setObjectName(QStringLiteral("frmTraffic"));
     setWindowTitle(QStringLiteral("Traffic Monitor"));
     setWindowIcon(applicationIcon());
-    model_->setOrigin(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs());
+    model_->setClock(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs(), QDateTime::currentDateTime());
 
     tblTraffic = new QTableView;
     tblTraffic->setObjectName(QStringLiteral("tblTraffic"));
@@ -50,10 +58,11 @@ frmTraffic::frmTraffic(frmMain& main)
     tblTraffic->setWordWrap(false);
     tblTraffic->verticalHeader()->hide();
     tblTraffic->verticalHeader()->setDefaultSectionSize(tblTraffic->fontMetrics().height() + 4);
-    tblTraffic->horizontalHeader()->setStretchLastSection(true);
-    tblTraffic->setColumnWidth(TrafficModel::Time, 80);
+    tblTraffic->setColumnWidth(TrafficModel::Time,
+                               tblTraffic->fontMetrics().horizontalAdvance("00:00:00.000 "));
     tblTraffic->setColumnWidth(TrafficModel::Direction, 70);
     tblTraffic->setColumnWidth(TrafficModel::Bytes, 200);
+    tblTraffic->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     tblTraffic->setAccessibleName(QStringLiteral("Traffic"));
 
     auto button = [](const QString& caption, const char* name) {
@@ -98,6 +107,7 @@ frmTraffic::frmTraffic(frmMain& main)
     connect(&flushTimer_, &QTimer::timeout, this, &frmTraffic::flush);
     flushTimer_.start();
     connect(&main_.MSComm1(), &link::SerialControl::traffic, this, &frmTraffic::take);
+    connect(tblTraffic->verticalScrollBar(), &QScrollBar::valueChanged, this, &frmTraffic::fitColumns);
     connect(cmdPause, &QPushButton::toggled, this, [this](bool paused) {
         if (!paused) {
             flush();
@@ -125,16 +135,20 @@ frmTraffic::frmTraffic(frmMain& main)
 
 void frmTraffic::take(const link::TrafficEntry& entry) {
     waiting_.push_back(entry);
-    // While the table stands still, the entries waiting are bounded as the table is.
+    // While the table stands still, the entries waiting are bounded as the table is; the
+    // oldest goes at the cost of one entry, however many wait.
     if (waiting_.size() > static_cast<std::size_t>(kKeptEntries)) {
-        const std::size_t gone = waiting_.size() - kKeptEntries;
-        waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(gone));
-        droppedWhileWaiting_ += static_cast<qint64>(gone);
+        waiting_.pop_front();
+        ++droppedWhileWaiting_;
     }
 }
 
 void frmTraffic::flush() {
-    if (cmdPause->isChecked() || waiting_.empty()) {
+    if (cmdPause->isChecked()) {
+        showCount(); // the count of entries waiting goes on
+        return;
+    }
+    if (waiting_.empty()) {
         return;
     }
     QScrollBar* bar = tblTraffic->verticalScrollBar();
@@ -144,16 +158,50 @@ void frmTraffic::flush() {
     if (following) {
         tblTraffic->scrollToBottom();
     }
+    fitColumns();
     showCount();
 }
 
+void frmTraffic::fitColumns() {
+    const int first = tblTraffic->rowAt(0);
+    if (first < 0) {
+        return;
+    }
+    int last = tblTraffic->rowAt(tblTraffic->viewport()->height() - 1);
+    last = last < 0 ? model_->rowCount() - 1 : last;
+    const QFontMetrics hex(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const QFontMetrics words = tblTraffic->fontMetrics();
+    const int padding = 2 * tblTraffic->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    int bytesWidth = tblTraffic->columnWidth(TrafficModel::Bytes);
+    int meaningWidth = 0;
+    for (int row = first; row <= last; ++row) {
+        bytesWidth =
+            std::max(bytesWidth, hex.horizontalAdvance(model_->text(row, TrafficModel::Bytes)) + padding);
+        meaningWidth = std::max(meaningWidth,
+                                words.horizontalAdvance(model_->text(row, TrafficModel::Meaning)) + padding);
+    }
+    tblTraffic->setColumnWidth(TrafficModel::Bytes, bytesWidth);
+    // The meaning fills the rest of the row, and is wider where an entry needs it.
+    const int rest = tblTraffic->viewport()->width() - tblTraffic->columnWidth(TrafficModel::Time) -
+                     tblTraffic->columnWidth(TrafficModel::Direction) - bytesWidth;
+    tblTraffic->setColumnWidth(
+        TrafficModel::Meaning,
+        std::max({meaningWidth, rest, tblTraffic->columnWidth(TrafficModel::Meaning)}));
+}
+
+void frmTraffic::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitColumns();
+}
+
 void frmTraffic::showCount() {
-    QString text = QStringLiteral("%L1 entries").arg(model_->rowCount());
+    QString text = counted(model_->rowCount(), "entry", "entries");
     if (const qint64 dropped = model_->dropped() + droppedWhileWaiting_; dropped > 0) {
-        text += QStringLiteral(", %L1 older ones let go").arg(dropped);
+        text += QStringLiteral(", %1 let go").arg(counted(dropped, "older one", "older ones"));
     }
     if (cmdPause->isChecked()) {
-        text += QStringLiteral("; paused, %L1 waiting").arg(waiting_.size());
+        text += QStringLiteral("; paused, %1 waiting")
+                    .arg(counted(static_cast<qint64>(waiting_.size()), "entry", "entries"));
     }
     lblCount->setText(text);
 }
@@ -169,7 +217,11 @@ void frmTraffic::copySelection() {
 }
 
 bool frmTraffic::saveTo(const QString& path) {
-    QByteArray text;
+    QByteArray text =
+        QStringLiteral("# trivex %1 traffic, saved %2\n# %3\n# %4\n")
+            .arg(QStringLiteral(TRIVEX_VERSION), QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+                 main_.portState(), QStringLiteral("Time\tDirection\tBytes\tMeaning"))
+            .toUtf8();
     for (int row = 0; row < model_->rowCount(); ++row) {
         text += model_->line(row).toUtf8() + '\n';
     }

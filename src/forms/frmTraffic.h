@@ -4,7 +4,7 @@
 
 #include <QTimer>
 #include <QWidget>
-#include <vector>
+#include <deque>
 
 class QLabel;
 class QLineEdit;
@@ -38,19 +38,25 @@ public:
 
     const TrafficModel& model() const { return *model_; }
 
-    // Writes every entry to path as text; false, and a message that says why, when it cannot.
+    // Writes every entry to path as text, after a header naming the date, the program and the
+    // port; false, and a message that says why, when it cannot.
     bool saveTo(const QString& path);
     void sendRaw();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void take(const link::TrafficEntry& entry);
     void flush();
     void copySelection();
     void showCount();
+    // Widens the hex and meaning columns to what the rows in view show, so that no entry is cut.
+    void fitColumns();
 
     frmMain& main_;
     TrafficModel* model_;
-    std::vector<link::TrafficEntry> waiting_; // taken, not yet in the table
+    std::deque<link::TrafficEntry> waiting_; // taken, not yet in the table
     qint64 droppedWhileWaiting_ = 0;
     QTimer flushTimer_;
 };

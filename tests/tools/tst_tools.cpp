@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,9 +54,11 @@ private slots:
     void initTestCase() { forms::applyApplicationStyle(*qApp); }
     void cleanup();
 
+
     void trafficMonitorShowsEveryByteInWords();
     void trafficMonitorSendsBytesTypedInHex_data();
     void trafficMonitorSendsBytesTypedInHex();
+    void trafficMonitorShowsEntriesWhole();
     void trafficMonitorKeepsWhatItCannotSave();
     void trafficTableIsBounded();
     void busScanFindsTheModules_data();
@@ -160,8 +163,9 @@ void tst_tools::trafficMonitorShowsEveryByteInWords() {
                           "to bus|0D 48 49|clear display, text \"HI\"",
                           "from bus|EE 66|acknowledge from 102 (arrived while no exchange waited: "
                           "it can spoil the next reply)"}));
-    // Times in milliseconds with one decimal, rising.
-    QVERIFY(monitor.model().line(1).section('\t', 0, 0).contains(QRegularExpression("^\\d+\\.\\d$")));
+    // Wall-clock times, to the millisecond.
+    const QTime shown = QTime::fromString(monitor.model().line(1).section('\t', 0, 0), "HH:mm:ss.zzz");
+    QVERIFY(std::abs(shown.msecsTo(QTime::currentTime())) < 5000);
     // The port's own events are entries too.
     main_->MSComm1().setPortOpen(false);
     QTRY_VERIFY(rows(monitor).last() == "port||port closed");
@@ -206,13 +210,39 @@ void tst_tools::trafficMonitorSendsBytesTypedInHex() {
                                                                 : "Port Not Open"));
 }
 
+// Every entry shown whole, however long, and counted in words that agree with the number.
+void tst_tools::trafficMonitorShowsEntriesWhole() {
+    frmTraffic& monitor = openMonitor();
+    monitor.show();
+    test::act(&monitor, "text txtRaw=" + QString("41 ").repeated(60) + "; click cmdSendRaw");
+    click(main_->cmdShowStartup);
+    QTRY_COMPARE(monitor.lblCount->text(), QStringLiteral("2 entries"));
+    const QHeaderView* header = monitor.tblTraffic->horizontalHeader();
+    for (int row = 0; row < 2; ++row) {
+        for (int column : {TrafficModel::Bytes, TrafficModel::Meaning}) {
+            const QFont font =
+                monitor.model().data(monitor.model().index(row, column), Qt::FontRole).value<QFont>();
+            const QFontMetrics metrics(column == TrafficModel::Bytes ? font : monitor.tblTraffic->font());
+            QVERIFY2(metrics.horizontalAdvance(monitor.model().text(row, column)) <
+                         header->sectionSize(column),
+                     qPrintable(monitor.model().text(row, column)));
+        }
+    }
+}
+
 void tst_tools::trafficMonitorKeepsWhatItCannotSave() {
     frmTraffic& monitor = openMonitor();
     click(main_->cmdShowStartup);
     QTRY_COMPARE(monitor.model().rowCount(), 1);
     const QString path = bench_->path("traffic.txt");
     QVERIFY(monitor.saveTo(path));
-    QVERIFY(test::readFile(path).endsWith("to bus\tFE 14\tshow default screen\n"));
+    const QStringList saved = QString::fromUtf8(test::readFile(path)).split('\n');
+    // A header names the date, the program's version, the port, its device and speed.
+    QVERIFY2(saved[0].startsWith("# trivex " TRIVEX_VERSION " traffic, saved " +
+                                 QDate::currentDate().toString(Qt::ISODate)),
+             qPrintable(saved[0]));
+    QCOMPARE(saved[1], "# COM1 open: " + bench_->peer.slavePath() + " at 9600,n,8,1");
+    QVERIFY(saved[3].endsWith("to bus\tFE 14\tshow default screen"));
     MessageWatcher messages;
     QVERIFY(!monitor.saveTo(bench_->path("missing/folder/traffic.txt")));
     QCOMPARE(messages.seen.size(), 1);
@@ -222,7 +252,7 @@ void tst_tools::trafficMonitorKeepsWhatItCannotSave() {
 
 void tst_tools::trafficTableIsBounded() {
     TrafficModel model(3);
-    std::vector<link::TrafficEntry> entries(5);
+    std::deque<link::TrafficEntry> entries(5);
     for (int i = 0; i < 5; ++i) {
         entries[static_cast<std::size_t>(i)].kind = link::TrafficEntry::Kind::Sent;
         entries[static_cast<std::size_t>(i)].bytes = std::string(1, char(i));
