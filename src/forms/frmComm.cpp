@@ -53,7 +53,8 @@ frmComm::frmComm(frmMain& main)
     lblPortState = controls_.get<QLabel>("lblPortState");
     cboComm->setAccessibleName(QStringLiteral("Serial port"));
     cboBaud->setAccessibleName(QStringLiteral("Baud rate"));
-    lblPortState->setAccessibleName(QStringLiteral("Port state"));
+    // Read by what it says (why the port failed); a name of its own would hide that.
+    lblPortState->setAccessibleDescription(QStringLiteral("Port state"));
     // Rich text of the escaped state, because it breaks a long device path anywhere, where plain
     // text wraps only between words and would cut it.
     lblPortState->setTextFormat(Qt::RichText);

@@ -146,13 +146,16 @@ void frmMain::buildWindow() {
 
     // What screen readers and UI automation call the controls that have no caption of their own.
     const std::pair<QWidget*, const char*> names[] = {
-        {txtLine1, "Line 1"},    {txtLine2, "Line 2"},     {cboAddr, "RS485 Address"},
-        {cboRow, "Row"},         {cboColumn, "Column"},    {cboGraph, "Graph length"},
-        {Label4, "Input state"}, {statusPanel_, "Status"},
+        {txtLine1, "Line 1"}, {txtLine2, "Line 2"},  {cboAddr, "RS485 Address"},
+        {cboRow, "Row"},      {cboColumn, "Column"}, {cboGraph, "Graph length"},
     };
     for (const auto& [control, name] : names) {
         control->setAccessibleName(QString::fromLatin1(name));
     }
+    // A label that shows a value is read by that value ("UID 101 Connected", "HIGH"), and a
+    // change of it is announced; what the value is goes into its description.
+    Label4->setAccessibleDescription(QStringLiteral("Input state"));
+    statusPanel_->setAccessibleDescription(QStringLiteral("Status"));
 
     // The window is as large as its menu bar, client area and status bar, whatever height the
     // menu bar takes on this desktop.

@@ -3,6 +3,7 @@
 
 #include "forms/Style.h"
 #include "forms/TrafficModel.h"
+#include "forms/frmComm.h"
 #include "forms/frmGlyph.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
@@ -16,6 +17,7 @@
 #include "support/Rows.h"
 #include "support/Script.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -33,6 +35,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -47,6 +50,23 @@ using test::hex;
 using test::MessageWatcher;
 using test::toHex;
 
+namespace {
+
+// A label that shows a value is read by what it shows. Qt announces a change of its text to
+// assistive technology only while the label has no accessible name of its own.
+void checkReadAsShown(const QLabel* label, const QString& shows) {
+    const QString text = label->textFormat() == Qt::RichText
+                             ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+                             : label->text();
+    QVERIFY2(text.trimmed().startsWith(shows), qPrintable(text));
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(const_cast<QLabel*>(label))->text(QAccessible::Name).trimmed(),
+        text.trimmed());
+    QVERIFY(label->accessibleName().isEmpty());
+}
+
+} // namespace
+
 class tst_tools : public QObject {
     Q_OBJECT
 
@@ -54,6 +74,8 @@ private slots:
     void initTestCase() { forms::applyApplicationStyle(*qApp); }
     void cleanup();
 
+    void valueLabelsAreReadByWhatTheyShow_data();
+    void valueLabelsAreReadByWhatTheyShow();
 
     void trafficMonitorShowsEveryByteInWords();
     void trafficMonitorSendsBytesTypedInHex_data();
@@ -148,6 +170,57 @@ QStringList tst_tools::rows(const frmTraffic& monitor) const {
         all << monitor.model().line(row).section('\t', 1).replace('\t', '|');
     }
     return all;
+}
+
+void tst_tools::valueLabelsAreReadByWhatTheyShow_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("shows"); // how its text starts after the change
+    test::row("status bar", "Panel1", "UID 101 Connected");
+    test::row("input state", "Label4", "HIGH");
+    test::row("port state line", "lblPortState", "COM2 closed: /dev/trivex-absent is not present");
+    test::row("traffic count", "lblCount", "1 entry");
+    test::row("adapter echo", "lblEcho", "The adapter echoes");
+    test::row("glyph row values", "lblValues", "dec  hex binary");
+}
+
+void tst_tools::valueLabelsAreReadByWhatTheyShow() {
+    QFETCH(QString, label);
+    QFETCH(QString, shows);
+    if (label == "lblEcho") {
+        frmScan& scan = openScan({"101"}, true);
+        scan.spnFrom->setValue(101);
+        scan.spnTo->setValue(101);
+        scan.chk4800->setChecked(false);
+        QSignalSpy finished(&scan.scan(), &link::BusScan::finished);
+        click(scan.cmdScan);
+        QVERIFY(finished.wait(5000));
+        checkReadAsShown(scan.lblEcho, shows);
+        return;
+    }
+    if (label == "lblValues") {
+        openEditor("0", 1, [&](forms::frmGlyph& editor) {
+            QTest::keyClick(editor.grid, Qt::Key_Space);
+            checkReadAsShown(editor.lblValues, shows);
+        });
+        return;
+    }
+    frmTraffic& monitor = openMonitor();
+    bench_->set("Ports", "COM2", "/dev/trivex-absent");
+    bench_->peer.answer(hex("EF 65"), hex("EE 65"));
+    bench_->peer.answer(hex("FE 0E"), hex("EE 65 08"));
+    if (label == "lblCount") {
+        click(main_->cmdShowStartup);
+        QTRY_COMPARE(monitor.model().rowCount(), 1);
+        checkReadAsShown(monitor.lblCount, shows);
+    } else if (label == "lblPortState") {
+        main_->mnuComm->trigger();
+        test::act(main_->commWindow(), "index cboComm=1; click cmdSetPort");
+        checkReadAsShown(main_->commWindow()->lblPortState, shows);
+    } else {
+        click(main_->cmdSelect);
+        click(main_->cmdInput);
+        checkReadAsShown(main_->findChild<QLabel*>(label), shows);
+    }
 }
 
 void tst_tools::trafficMonitorShowsEveryByteInWords() {
