@@ -28,10 +28,6 @@ std::optional<ModuleSettings> moduleFrom(const QString& text) {
 
 // The options' values, checked.
 std::optional<Options> readOptions(const QCommandLineParser& parser, QString* error) {
-    if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
-        return std::nullopt;
-    }
     Options options;
     options.linkPath = parser.value(QStringLiteral("link"));
     for (const QString& text : parser.values(QStringLiteral("module"))) {

@@ -8,12 +8,18 @@
 // and --version work without a display (over ssh, say).
 namespace trivex::cli {
 
-// Parses the program's arguments with --help and --version added. Prints the help (with
-// extraHelp after it) or the version to stdout and gives status 0; prints the error and the
-// usage line to stderr and gives status 2 for an unknown option or an argument the program
-// does not take. No value when the program is to go on.
+// Parses the program's arguments with --help and --version added. Qt's own options (-platform,
+// -style, -display and the others QGuiApplication, QApplication and the X11 platform take, with
+// their values) are left to Qt. Prints the help (with extraHelp after it) or the version to
+// stdout and gives status 0; prints the error, naming an unknown option as it was typed, and the
+// usage line to stderr and gives status 2 for an option neither knows or an argument the program
+// does not take (positionalAllowed: whether it takes any). No value when the program is to go on.
 std::optional<int> handleCommandLine(QCommandLineParser& parser, const QStringList& arguments,
-                                     const QString& extraHelp = QString());
+                                     const QString& extraHelp = QString(), bool positionalAllowed = false);
+
+// The arguments without Qt's own options and their values; *qtOptions gets those ("-platform",
+// "offscreen", ...). An option of Qt's that lacks its value is left in, to be refused.
+QStringList withoutQtOptions(const QStringList& arguments, QStringList* qtOptions = nullptr);
 
 // Prints "program: problem" and the usage line to stderr; gives status 2.
 int refuseCommandLine(const QCommandLineParser& parser, const QString& problem);

@@ -47,6 +47,8 @@ private slots:
     void theSimulatorProgramAnswersAndReports();
     void theSimulatorLeavesAloneWhatItCannotUse_data();
     void theSimulatorLeavesAloneWhatItCannotUse();
+    void commandLinesLeaveQtItsOwnOptions_data();
+    void commandLinesLeaveQtItsOwnOptions();
 
 private:
     // A bus of the given modules behind COM1, and the main window on it.
@@ -212,6 +214,67 @@ void tst_e2e::theSimulatorLeavesAloneWhatItCannotUse() {
         QCOMPARE(QFileInfo(linkPath).symLinkTarget(), link == "file" ? file : QString());
         QCOMPARE(QFileInfo(statePath).isFile(), state == "text");
     }
+}
+
+// Each program with an argument list: it runs (Qt took its own options; it is then ended as a
+// desktop ends it, status 0), or it is refused with status 2 naming what it refused, or it
+// answers and ends with status 0.
+void tst_e2e::commandLinesLeaveQtItsOwnOptions_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("arguments"); // separated by blanks
+    QTest::addColumn<int>("status");        // -1: runs
+    QTest::addColumn<QString>("says");      // on stderr, or on stdout for status 0
+    test::row("Qt's platform, no display needed", "trivex", "-platform offscreen", -1, "");
+    test::row("style, reverse, geometry, display", "trivex",
+              "-platform offscreen -style Fusion -reverse -qwindowgeometry 400x300 -display :9", -1, "");
+    test::row("style with its value attached, two dashes", "trivex", "--platform offscreen -style=Fusion", -1,
+              "");
+    test::row("version beside Qt's options", "trivex", "-platform offscreen --version", 0, "trivex 1.0.0");
+    test::row("unknown option named as typed", "trivex", "-platform offscreen -foo", 2,
+              "unknown option \"-foo\"");
+    test::row("unknown long option", "trivex", "--bogus=3", 2, "unknown option \"--bogus=3\"");
+    test::row("Qt's option without its value", "trivex", "-style", 2, "\"-style\" needs a value");
+    test::row("an argument trivex does not take", "trivex", "COM1", 2, "unexpected argument \"COM1\"");
+    test::row("the virtual module with Qt's options", "trivex-sim", "-platform offscreen -style Fusion", -1,
+              "");
+    test::row("the virtual module refuses what nobody knows", "trivex-sim", "-x --headless", 2,
+              "unknown option \"-x\"");
+}
+
+void tst_e2e::commandLinesLeaveQtItsOwnOptions() {
+    QFETCH(QString, program);
+    QFETCH(QString, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("QT_QPA_PLATFORM");
+    environment.insert("TRIVEX_INI", dir.filePath("trivex.ini"));
+    // A port that is not there: no serial device of this machine is touched.
+    test::writeFile(dir.filePath("trivex.ini"), "[Settings]\nCommPort=1\n[Ports]\nCOM1=/dev/trivex-absent\n");
+    process.setProcessEnvironment(environment);
+    QStringList list = arguments.split(' ');
+    if (program == "trivex-sim") {
+        list << "--link" << dir.filePath("bus");
+    }
+    process.start(program == "trivex" ? QStringLiteral(TRIVEX_PATH) : QStringLiteral(TRIVEX_SIM_PATH), list);
+    if (status < 0) {
+        // Started: the window is up and has said what became of its port, or the bus is there.
+        QByteArray said;
+        QTRY_VERIFY((said += process.readAllStandardError() + process.readAllStandardOutput())
+                        .contains(program == "trivex" ? "no serial port opened" : "bus at"));
+        process.terminate();
+        QVERIFY(process.waitForFinished(5000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        return;
+    }
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitCode(), status);
+    const QByteArray said = status == 0 ? process.readAllStandardOutput() : process.readAllStandardError();
+    QVERIFY2(said.contains(says.toUtf8()), said.constData());
 }
 
 QTEST_MAIN(tst_e2e)
