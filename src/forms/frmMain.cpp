@@ -258,18 +258,6 @@ void frmMain::setStatusText(const QString& text) {
     statusPanel_->setText(text);
 }
 
-// Creates a secondary window on first use and shows it, or brings the open one forward.
-template <class Window> void frmMain::bringUp(QPointer<Window>& window) {
-    if (!window) {
-        window = new Window(*this);
-        window->show();
-        return;
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
 void frmMain::mnuComm_Click() {
     bringUp(frmComm_);
 }

@@ -158,7 +158,17 @@ private:
     // typed text names none.
     std::optional<std::uint8_t> selectedPosition(QComboBox* list);
     void applyLook(const QColor& background, const QColor& text);
-    template <class Window> void bringUp(QPointer<Window>& window);
+    // Creates a secondary window on first use and shows it, or brings the open one forward.
+    template <class Window> void bringUp(QPointer<Window>& window) {
+        if (!window) {
+            window = new Window(*this);
+            window->show();
+            return;
+        }
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
     static QString portsKey(int number);
 
     link::SharedVariables modVariables;
