@@ -101,6 +101,9 @@ int main(int argc, char* argv[]) {
     if (!options->attachIni.isEmpty()) {
         const AttachOutcome outcome = attachToSettings(options->attachIni, options->linkPath);
         print(QStringLiteral("trivex-sim: ") + outcome.message);
+        if (!outcome.advice.isEmpty()) {
+            print(QStringLiteral("trivex-sim: ") + outcome.advice);
+        }
         if (!outcome.useVirtualModule) {
             return kNotNeeded;
         }

@@ -18,6 +18,9 @@ bool serialPortPresent(const QString& path) {
 AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) {
     const QString settingsSection = QStringLiteral("Settings");
     const QString portsSection = QStringLiteral("Ports");
+    // A first start: whatever serial ports this machine has (most have an on-board one), the
+    // program is tried out on the virtual module until the operator chooses an adapter.
+    const bool firstStart = !QFileInfo::exists(iniPath) && !QFileInfo(iniPath).isSymLink();
     QDir().mkpath(QFileInfo(iniPath).absolutePath());
     settings::IniFile ini(iniPath);
     QString commPort = ini.read(settingsSection, QStringLiteral("CommPort"));
@@ -25,10 +28,12 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
     const bool namesAPort = !commPort.trimmed().isEmpty();
     const link::PortMap ports([&](int n) { return ini.read(portsSection, QStringLiteral("COM%1").arg(n)); });
     if (const std::vector<link::SerialDevice> devices = link::presentDevices();
-        !namesAPort && devices.size() == 1) {
-        return {false, QStringLiteral(
-                           "%1 is the one serial device present: trivex uses it; no virtual module needed")
-                           .arg(devices.front().name())};
+        !firstStart && !namesAPort && devices.size() == 1) {
+        return {
+            false,
+            QStringLiteral("%1 is the one serial device present: trivex uses it; no virtual module needed")
+                .arg(devices.front().name()),
+            QString()};
     }
     if (!namesAPort) {
         commPort = QStringLiteral("1");
@@ -41,31 +46,43 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
     }
     const auto number = link::parseCommPort(commPort);
     if (!number) {
-        return {false, QStringLiteral(
-                           "CommPort \"%1\" in %2 is not a port number; the virtual module is not attached")
-                           .arg(commPort, iniPath)};
+        return {
+            false,
+            QStringLiteral("CommPort \"%1\" in %2 is not a port number; the virtual module is not attached")
+                .arg(commPort, iniPath),
+            QString()};
     }
     const QString key = QStringLiteral("COM%1").arg(*number);
     const QString mapped = ini.read(portsSection, key);
     const QString device = ports.choice(*number).device;
     if (namesAPort && mapped != linkPath && serialPortPresent(device)) {
         return {false,
-                QStringLiteral("%1 is %2, which is present; no virtual module needed").arg(key, device)};
+                QStringLiteral("%1 is %2, which is present; no virtual module needed").arg(key, device),
+                QString()};
     }
     if (!mapped.isEmpty() && mapped != linkPath) {
         return {false,
                 QStringLiteral("%1 is mapped to %2, which is not present; the mapping is the operator's and "
                                "stays. To use the virtual module put %1=%3 under [Ports] in %4")
-                    .arg(key, mapped, linkPath, iniPath)};
+                    .arg(key, mapped, linkPath, iniPath),
+                QString()};
     }
     if (mapped.isEmpty()) {
         ini.write(portsSection, key, linkPath);
         changes += QStringLiteral(" [Ports] %1=%2").arg(key, linkPath);
     }
-    return {true, QStringLiteral("%1 leads to the virtual module at %2%3")
-                      .arg(key, linkPath,
-                           changes.isEmpty() ? QString()
-                                             : QStringLiteral(" (written to %1:%2)").arg(iniPath, changes))};
+    AttachOutcome outcome{
+        true,
+        QStringLiteral("%1 leads to the virtual module at %2%3")
+            .arg(key, linkPath,
+                 changes.isEmpty() ? QString() : QStringLiteral(" (written to %1:%2)").arg(iniPath, changes)),
+        QString()};
+    if (firstStart) {
+        outcome.advice = QStringLiteral(
+            "no settings yet, so trivex starts on the virtual module; to use a real adapter, choose its COM "
+            "number under Communication and press SET");
+    }
+    return outcome;
 }
 
 } // namespace trivex::sim
