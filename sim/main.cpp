@@ -117,6 +117,7 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         app = std::make_unique<QApplication>(argc, argv);
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.trivex.TrivexSim"));
         trivex::cli::displayStarted();
     }
     std::signal(SIGINT, quitOnSignal);

@@ -26,6 +26,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.trivex.Trivex"));
     // After the application object has set the locale up, while the window is built.
     trivex::link::readDevicesAhead();
     trivex::cli::displayStarted();

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QStyleFactory>
 #include <QWidget>
+#include <algorithm>
 
 namespace trivex::forms {
 
@@ -46,6 +47,16 @@ public:
         }
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
+
+    // Alt alone takes the keyboard to the menu bar, as in the dialogs the layouts come from, so
+    // that its entries are reached without a mnemonic in their captions.
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == SH_MenuBar_AltKeyNavigation) {
+            return 1;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
 };
 
 } // namespace
@@ -77,7 +88,8 @@ void applyApplicationStyle(QApplication& app) {
 
 namespace {
 
-// Centres its window on the screen the first time it is shown, then goes.
+// Centres its window on the screen the first time it is shown, unless it was placed before,
+// then goes.
 class CentreOnFirstShow : public QObject {
 public:
     explicit CentreOnFirstShow(QWidget* window)
@@ -90,7 +102,7 @@ protected:
         if (event->type() == QEvent::Show) {
             auto* window = static_cast<QWidget*>(watched);
             const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-            if (screen) {
+            if (screen && !window->testAttribute(Qt::WA_Moved)) {
                 QRect frame = window->frameGeometry();
                 frame.moveCenter(screen->availableGeometry().center());
                 window->move(frame.topLeft());
@@ -115,6 +127,35 @@ void makeFixedWindow(QWidget* window, QSize size) {
     }
     window->setWindowIcon(applicationIcon());
     new CentreOnFirstShow(window);
+}
+
+void placeBeside(QWidget* window, const QWidget* anchor) {
+    constexpr int kGap = 8;
+    const QScreen* screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    const QRect room = screen->availableGeometry();
+    // The window manager has not framed the new window yet; it will frame it as the anchor.
+    const QRect anchorFrame = anchor->frameGeometry();
+    const QMargins frame(
+        anchor->geometry().left() - anchorFrame.left(), anchor->geometry().top() - anchorFrame.top(),
+        anchorFrame.right() - anchor->geometry().right(), anchorFrame.bottom() - anchor->geometry().bottom());
+    QRect placed(QPoint(), window->size().grownBy(frame));
+    if (anchorFrame.right() + kGap + placed.width() <= room.right()) {
+        placed.moveLeft(anchorFrame.right() + kGap + 1);
+    } else if (anchorFrame.left() - kGap - placed.width() >= room.left()) {
+        placed.moveRight(anchorFrame.left() - kGap - 1);
+    } else {
+        placed.moveCenter(room.center());
+    }
+    if (placed.center() != room.center()) {
+        // Beside the anchor, its title bar level with the anchor's, yet wholly on the screen.
+        placed.moveTop(std::clamp(anchorFrame.top(), room.top(),
+                                  std::max(room.top(), room.bottom() - placed.height() + 1)));
+    }
+    // Before the first show a window's position is that of its frame.
+    window->move(placed.topLeft());
 }
 
 } // namespace trivex::forms

@@ -127,6 +127,9 @@ void frmComm::showState(const QString& text) {
     state_ = text;
     lblPortState->setText(plainToolTip(text));
     lblPortState->setToolTip(plainToolTip(text));
+    // The height the text needs, measured free of the height the last text was given.
+    lblPortState->setMinimumHeight(0);
+    lblPortState->setMaximumHeight(QWIDGETSIZE_MAX);
     const int height =
         std::max(lblPortState->heightForWidth(lblPortState->width()), lblPortState->fontMetrics().height());
     lblPortState->setFixedHeight(height);

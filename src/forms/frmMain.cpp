@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <memory>
 #include <utility>
@@ -131,6 +132,17 @@ void frmMain::buildWindow() {
     mnuTraffic->setObjectName(QStringLiteral("mnuTraffic"));
     mnuScan = mnuTools->addAction(QStringLiteral("Scan Bus"));
     mnuScan->setObjectName(QStringLiteral("mnuScan"));
+
+    // F10 takes the keyboard to the menu bar, as Alt alone does: the menu bar watches this
+    // window for Alt pressed (a key event of Alt reports the modifiers held before it, none)
+    // and released.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        for (QEvent::Type type : {QEvent::ShortcutOverride, QEvent::KeyRelease}) {
+            QKeyEvent alt(type, Qt::Key_Alt, Qt::NoModifier);
+            QCoreApplication::sendEvent(this, &alt);
+        }
+    });
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

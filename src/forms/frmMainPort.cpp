@@ -3,6 +3,7 @@
 
 #include "forms/Messages.h"
 #include "forms/StoreSettings.h"
+#include "forms/Style.h"
 #include "forms/Texts.h"
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
@@ -174,18 +175,12 @@ void frmMain::tellPortProblem() {
         portProblemPending_ = true;
         return;
     }
-    const bool opening = !frmComm_;
-    bringUp(frmComm_);
-    if (opening) {
-        // Beside this window, where the operator is looking, as far as the screen allows.
-        const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
-        QPoint place = frameGeometry().topRight() + QPoint(8, 0);
-        if (screen.isValid() && place.x() + frmComm_->frameGeometry().width() > screen.right()) {
-            place.setX(
-                std::max(screen.left(), frameGeometry().left() - frmComm_->frameGeometry().width() - 8));
-        }
-        frmComm_->move(place);
+    if (!frmComm_) {
+        frmComm_ = new frmComm(*this);
+        // Beside this window, where the operator is looking, and wholly on the screen.
+        placeBeside(frmComm_, this);
     }
+    bringUp(frmComm_);
 }
 
 // A problem found before the window was there is told once it has been drawn: the port

@@ -208,6 +208,10 @@ void tst_frmComm::oneWindowLaidOutAsDrawn() {
     QVERIFY(w.lblPortState->height() >= w.lblPortState->heightForWidth(w.lblPortState->width()));
     const QStringList problems = test::overflowingCaptions(&w);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    // A short state again: the window is as laid out again.
+    w.cboComm->setCurrentIndex(0);
+    click(w.cmdSetPort);
+    QCOMPARE(w.size(), QSize(289, 157));
     // Chosen again while open: the same window, brought forward, not loaded afresh.
     w.cboComm->setEditText("typed");
     main_->mnuComm->trigger();

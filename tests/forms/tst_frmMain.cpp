@@ -4,6 +4,7 @@
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
+#include "forms/frmScan.h"
 #include "link/Devices.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QTimer>
@@ -46,6 +48,9 @@ private slots:
     void badAddressTextSendsNothing();
     void exchangeStartedDuringAWaitRunsFirst();
     void menusOpenOneWindowEach();
+    void everyMenuEntryIsReachedFromTheKeyboard();
+    void aWindowOpenedByItselfIsWhollyOnScreen_data();
+    void aWindowOpenedByItselfIsWhollyOnScreen();
     void controlsHaveAccessibleNames_data();
     void controlsHaveAccessibleNames();
 
@@ -72,6 +77,10 @@ void tst_frmMain::startUpLeavesTheWindowReady() {
     frmMain& w = open();
     QCOMPARE(w.windowTitle(), QStringLiteral("TRIVEX-RS485 Application"));
     QCOMPARE(QApplication::applicationName(), QStringLiteral("varerezuva"));
+    // On X11 the application name is the windows' class, by which docks group them with the
+    // desktop entry.
+    QVERIFY(test::readFile(TRIVEX_SOURCE_DIR "/data/org.trivex.Trivex.desktop")
+                .contains("\nStartupWMClass=" + QApplication::applicationName().toUtf8() + "\n"));
     QCOMPARE(w.statusText(), QStringLiteral("Device Not Selected"));
     QVERIFY(w.MSComm1().PortOpen());
     QCOMPARE(w.MSComm1().RThreshold(), 2);
@@ -280,6 +289,65 @@ void tst_frmMain::menusOpenOneWindowEach() {
     QVERIFY(!w.mnuConfig->isEnabled());
     w.mnuConfig_Click();
     QVERIFY(!w.configWindow());
+}
+
+// F10 or Alt alone, then the arrow keys and Enter, as on any desktop.
+void tst_frmMain::everyMenuEntryIsReachedFromTheKeyboard() {
+    frmMain& w = open();
+    QApplication::setActiveWindow(&w);
+    auto key = [](Qt::Key key) {
+        QWidget* target = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
+                                                            : QApplication::focusWidget();
+        QVERIFY(target);
+        QTest::keyClick(target, key);
+    };
+    key(Qt::Key_F10);
+    for (Qt::Key step : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}) {
+        key(step);
+    }
+    QTRY_VERIFY(w.scanWindow());
+    w.scanWindow()->close();
+    QApplication::setActiveWindow(&w);
+    key(Qt::Key_Alt);
+    key(Qt::Key_Right);
+    key(Qt::Key_Return);
+    QTRY_VERIFY(w.configWindow());
+}
+
+// Placed beside the main window where there is room, else centred; never off the screen.
+void tst_frmMain::aWindowOpenedByItselfIsWhollyOnScreen_data() {
+    QTest::addColumn<QString>("where");  // of the main window
+    QTest::addColumn<QString>("placed"); // the port settings window: right, left or centred
+    test::row("at the top left", "top left", "right");
+    test::row("at the top right", "top right", "left");
+    test::row("in the middle", "middle", "centred");
+}
+
+void tst_frmMain::aWindowOpenedByItselfIsWhollyOnScreen() {
+    QFETCH(QString, where);
+    bench_ = std::make_unique<Bench>("2");
+    bench_->set("Ports", "COM2", "/dev/trivex-absent");
+    test::captureStderr([this] { window_ = std::make_unique<frmMain>(); });
+    frmMain& w = *window_;
+    const QRect screen = w.screen()->availableGeometry();
+    w.adjustSize();
+    const QPoint corner = where == "top left" ? screen.topLeft()
+                          : where == "top right"
+                              ? QPoint(screen.right() - w.frameGeometry().width() + 1, screen.top())
+                              : screen.center() - w.rect().center();
+    w.move(corner);
+    w.show();
+    QTRY_VERIFY(w.commWindow() && w.commWindow()->isVisible());
+    const QRect comm = w.commWindow()->frameGeometry();
+    QVERIFY2(
+        screen.contains(comm),
+        qPrintable(
+            QStringLiteral("%1,%2 %3x%4").arg(comm.x()).arg(comm.y()).arg(comm.width()).arg(comm.height())));
+    const QString placed = comm.left() > w.frameGeometry().right()   ? "right"
+                           : comm.right() < w.frameGeometry().left() ? "left"
+                           : comm.center() == screen.center()        ? "centred"
+                                                                     : "over";
+    QTEST(placed, "placed");
 }
 
 // Screen readers and UI automation find the controls by what they are, not by their value.
