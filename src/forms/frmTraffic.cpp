@@ -58,8 +58,6 @@ frmTraffic::frmTraffic(frmMain& main)
     tblTraffic->setWordWrap(false);
     tblTraffic->verticalHeader()->hide();
     tblTraffic->verticalHeader()->setDefaultSectionSize(tblTraffic->fontMetrics().height() + 4);
-    tblTraffic->setColumnWidth(TrafficModel::Time,
-                               tblTraffic->fontMetrics().horizontalAdvance("00:00:00.000 "));
     tblTraffic->setColumnWidth(TrafficModel::Direction, 70);
     tblTraffic->setColumnWidth(TrafficModel::Bytes, 200);
     tblTraffic->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -163,30 +161,28 @@ void frmTraffic::flush() {
 }
 
 void frmTraffic::fitColumns() {
-    const int first = tblTraffic->rowAt(0);
-    if (first < 0) {
-        return;
-    }
+    const int first = std::max(tblTraffic->rowAt(0), 0);
     int last = tblTraffic->rowAt(tblTraffic->viewport()->height() - 1);
     last = last < 0 ? model_->rowCount() - 1 : last;
     const QFontMetrics hex(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     const QFontMetrics words = tblTraffic->fontMetrics();
     const int padding = 2 * tblTraffic->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
-    int bytesWidth = tblTraffic->columnWidth(TrafficModel::Bytes);
-    int meaningWidth = 0;
-    for (int row = first; row <= last; ++row) {
-        bytesWidth =
-            std::max(bytesWidth, hex.horizontalAdvance(model_->text(row, TrafficModel::Bytes)) + padding);
-        meaningWidth = std::max(meaningWidth,
-                                words.horizontalAdvance(model_->text(row, TrafficModel::Meaning)) + padding);
+    int widths[TrafficModel::Columns] = {};
+    for (int column = 0; column < TrafficModel::Columns; ++column) {
+        widths[column] = tblTraffic->columnWidth(column);
+        for (int row = first; row <= last; ++row) {
+            const QFontMetrics& metrics = column == TrafficModel::Bytes ? hex : words;
+            widths[column] =
+                std::max(widths[column], metrics.horizontalAdvance(model_->text(row, column)) + padding);
+        }
     }
-    tblTraffic->setColumnWidth(TrafficModel::Bytes, bytesWidth);
     // The meaning fills the rest of the row, and is wider where an entry needs it.
-    const int rest = tblTraffic->viewport()->width() - tblTraffic->columnWidth(TrafficModel::Time) -
-                     tblTraffic->columnWidth(TrafficModel::Direction) - bytesWidth;
-    tblTraffic->setColumnWidth(
-        TrafficModel::Meaning,
-        std::max({meaningWidth, rest, tblTraffic->columnWidth(TrafficModel::Meaning)}));
+    widths[TrafficModel::Meaning] = std::max(
+        widths[TrafficModel::Meaning], tblTraffic->viewport()->width() - widths[TrafficModel::Time] -
+                                           widths[TrafficModel::Direction] - widths[TrafficModel::Bytes]);
+    for (int column = 0; column < TrafficModel::Columns; ++column) {
+        tblTraffic->setColumnWidth(column, widths[column]);
+    }
 }
 
 void frmTraffic::resizeEvent(QResizeEvent* event) {

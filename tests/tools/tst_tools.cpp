@@ -292,7 +292,7 @@ void tst_tools::trafficMonitorShowsEntriesWhole() {
     QTRY_COMPARE(monitor.lblCount->text(), QStringLiteral("2 entries"));
     const QHeaderView* header = monitor.tblTraffic->horizontalHeader();
     for (int row = 0; row < 2; ++row) {
-        for (int column : {TrafficModel::Bytes, TrafficModel::Meaning}) {
+        for (int column = 0; column < TrafficModel::Columns; ++column) {
             const QFont font =
                 monitor.model().data(monitor.model().index(row, column), Qt::FontRole).value<QFont>();
             const QFontMetrics metrics(column == TrafficModel::Bytes ? font : monitor.tblTraffic->font());
