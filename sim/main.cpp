@@ -7,11 +7,11 @@
 #include "sim/runtime/Attach.h"
 #include "sim/runtime/Options.h"
 #include "sim/runtime/PtyBus.h"
+#include "sim/runtime/Signals.h"
 #include "sim/ui/SimWindow.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -80,10 +80,6 @@ void saveState(const QString& path, const Bus& bus) {
     }
 }
 
-void quitOnSignal(int) {
-    QCoreApplication::quit();
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -120,8 +116,6 @@ int main(int argc, char* argv[]) {
         QGuiApplication::setDesktopFileName(QStringLiteral("org.trivex.TrivexSim"));
         trivex::cli::displayStarted();
     }
-    std::signal(SIGINT, quitOnSignal);
-    std::signal(SIGTERM, quitOnSignal);
 
     QString error;
     const auto stored = loadState(*options, &error);
@@ -140,6 +134,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "trivex-sim: %s\n", qPrintable(error));
         return 1;
     }
+    endCleanlyOnSignals(pty.linkPath(), pty.slavePath(), pty.linkPath() + QStringLiteral(".lock"));
     QString modules;
     for (const Module& module : bus.modules()) {
         modules += QStringLiteral("%1%2 at %3 bit/s")

@@ -20,6 +20,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
 
@@ -47,6 +49,8 @@ private slots:
     void theSimulatorProgramAnswersAndReports();
     void theSimulatorLeavesAloneWhatItCannotUse_data();
     void theSimulatorLeavesAloneWhatItCannotUse();
+    void theSimulatorLeavesNoLinkBehind_data();
+    void theSimulatorLeavesNoLinkBehind();
     void commandLinesLeaveQtItsOwnOptions_data();
     void commandLinesLeaveQtItsOwnOptions();
 
@@ -214,6 +218,31 @@ void tst_e2e::theSimulatorLeavesAloneWhatItCannotUse() {
         QCOMPARE(QFileInfo(linkPath).symLinkTarget(), link == "file" ? file : QString());
         QCOMPARE(QFileInfo(statePath).isFile(), state == "text");
     }
+}
+
+// Ended by its terminal closing (SIGHUP), its output gone (SIGPIPE) or a quit key (SIGQUIT), as
+// by SIGTERM: no link is left to a pseudo-terminal the kernel gives to somebody's next session.
+void tst_e2e::theSimulatorLeavesNoLinkBehind_data() {
+    QTest::addColumn<int>("signal");
+    for (int signal : {SIGHUP, SIGPIPE, SIGQUIT, SIGTERM}) {
+        QTest::newRow(strsignal(signal)) << signal;
+    }
+}
+
+void tst_e2e::theSimulatorLeavesNoLinkBehind() {
+    QFETCH(int, signal);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("bus");
+    QProcess simulator;
+    simulator.start(QStringLiteral(TRIVEX_SIM_PATH), {"--headless", "--link", link});
+    QByteArray output;
+    QTRY_VERIFY((output += simulator.readAllStandardOutput()).contains("COM1="));
+    QVERIFY(QFileInfo(link).isSymLink() && QFileInfo::exists(link + ".lock"));
+    ::kill(static_cast<pid_t>(simulator.processId()), signal);
+    QVERIFY(simulator.waitForFinished(5000));
+    QCOMPARE(simulator.exitStatus(), QProcess::NormalExit);
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QVERIFY(!QFileInfo::exists(link + ".lock"));
 }
 
 // Each program with an argument list: it runs (Qt took its own options; it is then ended as a
