@@ -146,7 +146,7 @@ void frmComm::Form_Unload() {
                                       {kSection, QStringLiteral("Setting"), main_.variables().strSettings}};
     if (const std::optional<int> port = link::parseCommPort(main_.variables().strCommPort)) {
         const link::PortChoice choice = main_.ports().choice(*port);
-        if (choice.origin == link::PortChoice::Origin::Found) {
+        if (choice.origin == link::PortChoice::Origin::Found && !choice.device.isEmpty()) {
             entries.append({QStringLiteral("Ports"), QStringLiteral("COM%1").arg(*port), choice.device});
         }
     }

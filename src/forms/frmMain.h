@@ -183,6 +183,7 @@ private:
     bool portProblemPending_ = false;
     bool scanning_ = false;
     bool configBeforeScan_ = true;
+    bool ignoreEcho_ = false; // the operator's choice of taking the adapter's echo out
 };
 
 } // namespace trivex::forms

@@ -43,7 +43,7 @@ QString frmMain::portsKey(int number) {
 // the program running with it closed; the operator is told why.
 void frmMain::openPortAtStartUp() {
     link::SerialControl& port = link_.MSComm1;
-    port.setDeviceResolver([this](int number) { return ports_.choice(number).device; });
+    port.setDeviceResolver([this](int number) { return ports_.choice(number); });
     std::optional<int> number = link::parseCommPort(modVariables.strCommPort);
     if (!number) {
         const std::vector<link::SerialDevice> devices = link::presentDevices();
@@ -62,8 +62,9 @@ void frmMain::openPortAtStartUp() {
     port.setSettings(modVariables.strSettings);
     port.setRThreshold(protocol::kAcknowledgeLength);
     port.setInputMode(1);
-    port.setEchoStripping(settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) ==
-                          QLatin1String("1"));
+    ignoreEcho_ =
+        settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) == QLatin1String("1");
+    port.setEchoStripping(ignoreEcho_);
     if (!number || !port.setPortOpen(true)) {
         const QString settingsProblem = settings::settingsFileProblem();
         std::fprintf(stderr, "trivex: no serial port opened: %s%s%s\n",
@@ -97,6 +98,9 @@ void frmMain::setScanning(bool scanning) {
         configBeforeScan_ = mnuConfig->isEnabled();
     }
     mnuConfig->setEnabled(!scanning && configBeforeScan_);
+    if (!scanning) {
+        link_.MSComm1.setEchoStripping(ignoreEcho_); // as the operator chose last, during the scan too
+    }
 }
 
 void frmMain::useFoundModule(int address, int speed) {
@@ -119,7 +123,11 @@ void frmMain::useFoundModule(int address, int speed) {
 }
 
 void frmMain::setIgnoreEcho(bool ignore, QWidget* askedFrom) {
-    link_.MSComm1.setEchoStripping(ignore);
+    // A scan handles the echo itself while it runs; the choice holds from its end on.
+    ignoreEcho_ = ignore;
+    if (!scanning_) {
+        link_.MSComm1.setEchoStripping(ignore);
+    }
     storeSettings(askedFrom, {{QStringLiteral("Settings"), QStringLiteral("IgnoreEcho"),
                                ignore ? QStringLiteral("1") : QStringLiteral("0")}});
 }
@@ -132,6 +140,9 @@ void frmMain::connectPort() {
         tellPortProblem();
     });
     connect(&port, &link::SerialControl::reopened, this, &frmMain::portChanged);
+    // A port is its device: its number stands for that device for the rest of the run.
+    connect(&port, &link::SerialControl::opened, this,
+            [this] { ports_.pin(link_.MSComm1.CommPort(), link_.MSComm1.identity()); });
 }
 
 QString frmMain::portState() const {

@@ -9,12 +9,18 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <future>
 #include <grp.h>
 #include <mutex>
 #include <pwd.h>
 #include <set>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace trivex::link {
@@ -85,6 +91,25 @@ QString SerialDevice::summary() const {
 
 namespace {
 
+// The USB socket a tty hangs off, as the kernel names the USB device in sysfs ("1-1.2", from
+// .../usb1/1-1/1-1.2/1-1.2:1.0/ttyUSB0); empty for a device that is not on USB.
+QString usbSocketOf(const QString& path) {
+    const QString device =
+        QFileInfo(QStringLiteral("/sys/class/tty/%1/device").arg(QFileInfo(path).fileName()))
+            .canonicalFilePath();
+    QString socket;
+    for (const QString& part : device.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const qsizetype dash = part.indexOf(QLatin1Char('-'));
+        const bool usbDevice = dash > 0 && std::all_of(part.begin(), part.end(), [](QChar c) {
+                                   return (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+                               });
+        if (usbDevice) {
+            socket = part;
+        }
+    }
+    return socket;
+}
+
 std::vector<SerialDevice> readDevices() {
     // The stable names of the devices, found by following the links of /dev/serial/by-id.
     std::map<QString, QString> stable;
@@ -104,6 +129,9 @@ std::vector<SerialDevice> readDevices() {
         device.description = info.description();
         device.manufacturer = info.manufacturer();
         device.serialNumber = info.serialNumber();
+        device.usbPath = usbSocketOf(device.path);
+        device.vendorId = info.hasVendorIdentifier() ? info.vendorIdentifier() : 0;
+        device.productId = info.hasProductIdentifier() ? info.productIdentifier() : 0;
         devices.push_back(device);
     }
     return devices;
@@ -219,8 +247,63 @@ std::map<int, SerialDevice> assignComNumbers(const std::vector<SerialDevice>& de
     return assigned;
 }
 
+DeviceIdentity DeviceIdentity::of(const PortChoice& choice) {
+    DeviceIdentity identity;
+    if (choice.origin == PortChoice::Origin::Found && choice.info &&
+        (!choice.info->stablePath.isEmpty() || !choice.info->usbPath.isEmpty())) {
+        identity.adapter = *choice.info;
+    } else {
+        identity.path = choice.device;
+    }
+    return identity;
+}
+
+bool DeviceIdentity::matches(const SerialDevice& device) const {
+    if (!path.isEmpty()) {
+        return device.path == path || device.stablePath == path;
+    }
+    if (!adapter.stablePath.isEmpty()) {
+        return device.stablePath == adapter.stablePath;
+    }
+    return device.usbPath == adapter.usbPath && device.vendorId == adapter.vendorId &&
+           device.productId == adapter.productId && device.serialNumber == adapter.serialNumber;
+}
+
+QString DeviceIdentity::locate(const std::vector<SerialDevice>& devices) const {
+    if (!path.isEmpty()) {
+        return path;
+    }
+    for (const SerialDevice& device : devices) {
+        if (matches(device)) {
+            return device.name();
+        }
+    }
+    return {};
+}
+
+QString DeviceIdentity::describe() const {
+    if (!path.isEmpty()) {
+        return path;
+    }
+    QString text = adapter.stablePath.isEmpty() ? QStringLiteral("the USB adapter %1:%2 in USB socket %3")
+                                                      .arg(adapter.vendorId, 4, 16, QLatin1Char('0'))
+                                                      .arg(adapter.productId, 4, 16, QLatin1Char('0'))
+                                                      .arg(adapter.usbPath)
+                                                : adapter.stablePath;
+    if (const QString summary = adapter.summary(); !summary.isEmpty()) {
+        text += QStringLiteral(" (%1)").arg(summary);
+    }
+    return text;
+}
+
 PortMap::PortMap(KeyReader keys)
     : keys_(std::move(keys)) {
+}
+
+void PortMap::pin(int number, const DeviceIdentity& identity) {
+    if (identity.path.isEmpty() && !identity.isEmpty()) {
+        pinned_[number] = identity;
+    }
 }
 
 PortChoice PortMap::choice(int number) const {
@@ -241,10 +324,26 @@ PortChoice PortMap::choice(int number) const {
         describe(key);
         return choice;
     }
+    if (const auto pin = pinned_.find(number); pin != pinned_.end()) {
+        // Its device, wherever it is now; while it is away, no other device.
+        choice.origin = PortChoice::Origin::Found;
+        choice.device = pin->second.locate(devices);
+        for (const SerialDevice& device : devices) {
+            if (pin->second.matches(device)) {
+                choice.info = device;
+            }
+        }
+        if (choice.device.isEmpty()) {
+            choice.device = pin->second.adapter.stablePath;
+        }
+        return choice;
+    }
     std::map<int, QString> keyed;
     for (int n = 1; n <= kComNumbers; ++n) {
         if (const QString other = keys_(n).trimmed(); !other.isEmpty()) {
             keyed[n] = other;
+        } else if (const auto pin = pinned_.find(n); pin != pinned_.end()) {
+            keyed[n] = pin->second.locate(devices); // its device gets no second number
         }
     }
     const std::map<int, SerialDevice> assigned = assignComNumbers(devices, keyed);
@@ -259,6 +358,102 @@ PortChoice PortMap::choice(int number) const {
     return choice;
 }
 
+namespace {
+
+// The session and controlling terminal of a process, from /proc/PID/stat; false when the
+// process is gone. (Its command name may hold blanks and brackets: the fields follow the last ')'.)
+bool sessionOf(const char* pid, long long* session, unsigned long long* terminal) {
+    char name[300];
+    std::snprintf(name, sizeof name, "/proc/%s/stat", pid);
+    const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    char text[1024];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) {
+        return false;
+    }
+    text[n] = '\0';
+    const char* rest = std::strrchr(text, ')');
+    char state = 0;
+    long long parent = 0;
+    long long group = 0;
+    return rest &&
+           std::sscanf(rest + 1, " %c %lld %lld %lld %llu", &state, &parent, &group, session, terminal) == 5;
+}
+
+// "bash, process 1234", as /proc names a process.
+QString processName(long long pid) {
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    const QString name =
+        comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed()) : QString();
+    return name.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                          : QStringLiteral("%1, process %2").arg(name).arg(pid);
+}
+
+} // namespace
+
+QString sessionTerminalProblem(const QString& path) {
+    struct stat info {};
+    if (::stat(path.toLocal8Bit().constData(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+        return {};
+    }
+    // Linux answers tcgetsid() only for the caller's own controlling terminal; every process
+    // names its controlling terminal in /proc, this one included.
+    DIR* processes = ::opendir("/proc");
+    if (!processes) {
+        return {};
+    }
+    long long leader = 0;
+    while (const dirent* entry = ::readdir(processes)) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9') {
+            continue;
+        }
+        long long session = 0;
+        unsigned long long tty = 0;
+        if (!sessionOf(entry->d_name, &session, &tty) || tty == 0) {
+            continue;
+        }
+        // The kernel's encoding of a device number: minor in bits 0-7 and 20-31, major in 8-19.
+        const auto ttyMajor = static_cast<unsigned>((tty >> 8) & 0xfff);
+        const auto ttyMinor = static_cast<unsigned>((tty & 0xff) | ((tty >> 12) & 0xfff00));
+        if (ttyMajor == major(info.st_rdev) && ttyMinor == minor(info.st_rdev)) {
+            leader = session;
+            break;
+        }
+    }
+    ::closedir(processes);
+    if (leader <= 0) {
+        return {};
+    }
+    return QStringLiteral("is the terminal of a login or shell session (%1): a terminal in use is never "
+                          "taken as a port")
+        .arg(processName(leader));
+}
+
+QString lockedReason(const QString& path) {
+    // /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:18:5 0 EOF", the file as device:inode.
+    struct stat info {};
+    QString holder;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (::stat(path.toLocal8Bit().constData(), &info) == 0 && locks.open(QIODevice::ReadOnly)) {
+        const QString file = QStringLiteral("%1:%2:%3")
+                                 .arg(major(info.st_dev), 2, 16, QLatin1Char('0'))
+                                 .arg(minor(info.st_dev), 2, 16, QLatin1Char('0'))
+                                 .arg(info.st_ino);
+        for (const QByteArray& line : locks.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 5 && fields[1] == "FLOCK" && QString::fromLatin1(fields[5]) == file) {
+                holder = QStringLiteral(" (%1)").arg(processName(fields[4].toLongLong()));
+                break;
+            }
+        }
+    }
+    return QStringLiteral("is busy: another program has it open%1").arg(holder);
+}
+
 QString deviceProblem(const QString& path) {
     const QByteArray device = path.toLocal8Bit();
     struct stat info {};
@@ -271,6 +466,9 @@ QString deviceProblem(const QString& path) {
     }
     if (hasNoUart(QFileInfo(path).canonicalFilePath())) {
         return QStringLiteral("has no serial port hardware behind it: the kernel found no UART for it");
+    }
+    if (QString session = sessionTerminalProblem(path); !session.isEmpty()) {
+        return session;
     }
     // The effective user's rights, which are the ones the open will have.
     if (::euidaccess(device.constData(), R_OK | W_OK) != 0) {

@@ -19,6 +19,9 @@ struct SerialDevice {
     QString description;
     QString manufacturer;
     QString serialNumber;
+    QString usbPath;      // the USB socket it is plugged into ("1-1.2"); empty for other devices
+    quint16 vendorId = 0; // USB vendor and product, 0 where unknown
+    quint16 productId = 0;
 
     // The path a COM number is given: the stable one where there is one.
     QString name() const { return stablePath.isEmpty() ? path : stablePath; }
@@ -53,12 +56,41 @@ std::map<int, SerialDevice> assignComNumbers(const std::vector<SerialDevice>& de
 struct PortChoice {
     enum class Origin { Keyed, Found, Default };
     int number = 0;
-    QString device;
+    QString device; // empty for a found device that is away
     Origin origin = Origin::Default;
     std::optional<SerialDevice> info; // for a device that is present
 };
 
+// What a port's device is, so that it is known again after it went away and came back (in
+// another socket, under another kernel name): an adapter found on this machine by its stable
+// /dev/serial/by-id name, or without one by its USB socket, vendor, product and serial number;
+// a path the operator named (or an on-board port) is its own identity.
+struct DeviceIdentity {
+    QString path; // the path that is the identity; empty for an adapter known by what it is
+    SerialDevice adapter;
+
+    // The identity of the device a choice stands for.
+    static DeviceIdentity of(const PortChoice& choice);
+    bool isEmpty() const {
+        return path.isEmpty() && adapter.stablePath.isEmpty() && adapter.usbPath.isEmpty();
+    }
+    bool matches(const SerialDevice& device) const;
+    // The path the device has now among devices; empty when it is not there.
+    QString locate(const std::vector<SerialDevice>& devices) const;
+    // For the operator: the path, or the adapter's name with maker and serial number.
+    QString describe() const;
+
+    bool operator==(const DeviceIdentity& other) const {
+        return path == other.path && adapter.stablePath == other.adapter.stablePath &&
+               adapter.usbPath == other.adapter.usbPath && adapter.vendorId == other.adapter.vendorId &&
+               adapter.productId == other.adapter.productId &&
+               adapter.serialNumber == other.adapter.serialNumber;
+    }
+};
+
 // COM numbers resolved against the keys of the settings ([Ports] COMn) and the devices present.
+// A number pinned to a device stands for that device for the rest of the run, present or not:
+// no other device takes its number while it is away.
 class PortMap {
 public:
     using KeyReader = std::function<QString(int)>;
@@ -66,8 +98,11 @@ public:
 
     PortChoice choice(int number) const;
 
+    void pin(int number, const DeviceIdentity& identity);
+
 private:
     KeyReader keys_;
+    std::map<int, DeviceIdentity> pinned_;
 };
 
 // Why a device cannot serve as a serial port just now, as the end of a sentence that starts with
@@ -78,5 +113,12 @@ QString deviceProblem(const QString& path);
 // Why a device that exists could not be opened because another program holds it: "is busy:
 // another program has it open", naming that program where its lock file says.
 QString busyReason(const QString& path);
+// The same for a device another program holds an advisory lock (flock) on, naming the program.
+QString lockedReason(const QString& path);
+
+// Why a terminal may not be taken as a port: it is the controlling terminal of a session (a
+// login, a shell's terminal, a serial console with a getty), named with its session leader;
+// empty for any other device. Asks without touching the terminal's line settings.
+QString sessionTerminalProblem(const QString& path);
 
 } // namespace trivex::link

@@ -15,11 +15,24 @@ Link::Link(SharedVariables& variables, QObject* parent)
     Timer1.setInterval(kTickLength);
     connect(&Timer1, &QTimer::timeout, this, &Link::Timer1_Timer);
     connect(&MSComm1, &SerialControl::OnComm, this, &Link::MSComm1_OnComm);
-    connect(&MSComm1, &SerialControl::opened, this, [this] {
-        if (stopFrameOwed_ && MSComm1.Output(protocol::stopFrame())) {
-            stopFrameOwed_ = false;
-        }
-    });
+    connect(&MSComm1, &SerialControl::opened, this, &Link::payOwedStopFrame);
+}
+
+void Link::payOwedStopFrame() {
+    if (!owed_) {
+        return;
+    }
+    const QString where = QStringLiteral("%1 at %2").arg(owed_->device.describe(), owed_->settings);
+    if (!(MSComm1.identity() == owed_->device) || MSComm1.Settings() != owed_->settings) {
+        MSComm1.note(
+            QStringLiteral("a stop frame is still owed to %1: it goes out when that port is open again")
+                .arg(where));
+        return;
+    }
+    if (MSComm1.Output(protocol::stopFrame())) {
+        MSComm1.note(QStringLiteral("the stop frame owed to %1 was sent").arg(where));
+        owed_.reset();
+    }
 }
 
 void Link::waitForReply() {
@@ -36,7 +49,13 @@ bool Link::writeConfiguration(const protocol::Bytes& write1, const protocol::Byt
     if (MSComm1.Output(vars_.strCommand)) {
         return true;
     }
-    stopFrameOwed_ = !MSComm1.Output(protocol::stopFrame());
+    if (!MSComm1.Output(protocol::stopFrame())) {
+        owed_ = OwedStopFrame{MSComm1.identity(), MSComm1.Settings()};
+        MSComm1.note(
+            QStringLiteral("a stop frame is owed to %1 at %2: the configuration command after the start "
+                           "frame did not go out")
+                .arg(owed_->device.describe(), owed_->settings));
+    }
     return false;
 }
 

@@ -53,9 +53,11 @@ public:
 
     // The two writes of a configuration command, straight to the port. False when either did
     // not go out (the port is closed or went away). A start frame that went out without its
-    // command is owed a stop frame: it is written first when the port opens again, so that no
-    // module is left taking configuration commands.
+    // command is owed a stop frame: it is written first when that device is open again at that
+    // speed, so that no module is left taking configuration commands; another port opened
+    // meanwhile keeps the debt (the traffic monitor says so).
     bool writeConfiguration(const protocol::Bytes& write1, const protocol::Bytes& write2);
+    bool owesStopFrame() const { return owed_.has_value(); }
 
     // Bytes the operator typed, written as they are; false when the port is not open.
     bool sendRaw(const protocol::Bytes& bytes);
@@ -67,8 +69,17 @@ private:
     // WaitTicks for an exchange's reply; bytes that arrive meanwhile are expected.
     void waitForReply();
 
+    // Pays the stop frame owed when the port that just opened is where it is owed.
+    void payOwedStopFrame();
+
+    // Where a stop frame is owed: the device, and the speed the start frame went out at.
+    struct OwedStopFrame {
+        DeviceIdentity device;
+        QString settings;
+    };
+
     SharedVariables& vars_;
-    bool stopFrameOwed_ = false;
+    std::optional<OwedStopFrame> owed_;
     bool held_ = false;
 };
 

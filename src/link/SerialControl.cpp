@@ -6,13 +6,19 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaMethod>
+#include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace trivex::link {
 
 SerialControl::SerialControl(QObject* parent)
     : QObject(parent)
-    , resolver_(defaultDevicePath) {
+    , resolver_([](int number) {
+        return PortChoice{number, defaultDevicePath(number), {}, {}};
+    }) {
     connect(&port_, &QSerialPort::readyRead, this, &SerialControl::onReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialControl::onError);
     // A lost device is looked for when its folder changes, and once a second in any case (a
@@ -22,7 +28,9 @@ SerialControl::SerialControl(QObject* parent)
     connect(&watch_, &QFileSystemWatcher::directoryChanged, this, &SerialControl::tryReopen);
 }
 
-SerialControl::~SerialControl() = default;
+SerialControl::~SerialControl() {
+    closeDevice();
+}
 
 void SerialControl::setDeviceResolver(DeviceResolver resolver) {
     resolver_ = std::move(resolver);
@@ -39,7 +47,7 @@ bool SerialControl::setSettings(const QString& text) {
 }
 
 QString SerialControl::devicePath() const {
-    return commPort_ > 0 ? resolver_(commPort_) : QString();
+    return commPort_ > 0 ? resolver_(commPort_).device : QString();
 }
 
 void SerialControl::setRThreshold(int count) {
@@ -57,7 +65,7 @@ bool SerialControl::setPortOpen(bool open) {
     stopWatching();
     if (!open || !PortOpen()) {
         if (port_.isOpen()) {
-            port_.close();
+            closeDevice();
             if (!lost_) {
                 record(TrafficEntry::Kind::Event, {}, QStringLiteral("port closed"));
             }
@@ -68,7 +76,16 @@ bool SerialControl::setPortOpen(bool open) {
     if (!open || PortOpen()) {
         return true;
     }
-    if (!openDevice()) {
+    if (commPort_ == 0) {
+        return refuse(QString(), QStringLiteral("no port is set"));
+    }
+    // The device is what it is now, and stays that device until another port is opened.
+    const PortChoice choice = resolver_(commPort_);
+    identity_ = DeviceIdentity::of(choice);
+    if (choice.device.isEmpty()) {
+        return refuse(identity_.describe(), QStringLiteral("is not present"));
+    }
+    if (!openDevice(choice.device)) {
         return false;
     }
     record(TrafficEntry::Kind::Event, {},
@@ -77,11 +94,7 @@ bool SerialControl::setPortOpen(bool open) {
     return true;
 }
 
-bool SerialControl::openDevice() {
-    if (commPort_ == 0) {
-        return refuse(QString(), QStringLiteral("no port is set"));
-    }
-    const QString path = devicePath();
+bool SerialControl::openDevice(const QString& path) {
     if (!settings_) {
         return refuse(
             path, QStringLiteral("cannot be opened: the line settings \"%1\" are not of the form 9600,n,8,1")
@@ -90,6 +103,13 @@ bool SerialControl::openDevice() {
     if (const QString reason = deviceProblem(path); !reason.isEmpty()) {
         return refuse(path, reason);
     }
+    // The advisory lock that other serial programs (pyserial's exclusive ports, terminal
+    // programs) take, held on a handle of its own for as long as the port is open.
+    lockHandle_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (lockHandle_ >= 0 && ::flock(lockHandle_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        closeDevice();
+        return refuse(path, lockedReason(path));
+    }
     port_.setPortName(QFileInfo(path).absoluteFilePath());
     port_.setBaudRate(settings_->baudRate);
     port_.setParity(settings_->parity);
@@ -97,6 +117,7 @@ bool SerialControl::openDevice() {
     port_.setStopBits(settings_->stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
+        closeDevice();
         // Qt reports a lock held by another program as a permission error; the device itself
         // may be used, as deviceProblem found.
         return refuse(path, port_.error() == QSerialPort::PermissionError
@@ -106,6 +127,14 @@ bool SerialControl::openDevice() {
     lastError_.clear();
     openedPath_ = path;
     return true;
+}
+
+void SerialControl::closeDevice() {
+    port_.close();
+    if (lockHandle_ >= 0) {
+        ::close(lockHandle_);
+        lockHandle_ = -1;
+    }
 }
 
 void SerialControl::startWatching() {
@@ -127,15 +156,20 @@ bool SerialControl::isWatching() const {
 }
 
 void SerialControl::tryReopen() {
-    if (!isWatching() || !deviceProblem(devicePath()).isEmpty()) {
+    if (!isWatching()) {
+        return;
+    }
+    // Only the device that went away: another one in its place is another bus.
+    const QString path = identity_.locate(presentDevices());
+    if (path.isEmpty() || !deviceProblem(path).isEmpty()) {
         return;
     }
     if (port_.isOpen()) {
-        port_.close(); // the lost handle, if its close is still to come
+        closeDevice(); // the lost handle, if its close is still to come
     }
     lost_ = false;
     received_.clear();
-    if (!openDevice()) {
+    if (!openDevice(path)) {
         return; // still not usable (busy, say): the next change or second tries again
     }
     stopWatching();
@@ -299,11 +333,16 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
     // is not this port's far end. A symlink to one (the virtual module's bus) is pointed at the
     // new one when it comes back, so it is watched for like any device.
     const bool returns = !openedPath_.startsWith(QLatin1String("/dev/pts/"));
-    const QString reason =
-        QStringLiteral("went away (%1)%2")
-            .arg(port_.errorString().toLower(),
-                 returns ? QStringLiteral("; it is opened again when it returns") : QString());
-    lastError_ = QStringLiteral("%1 %2").arg(openedPath_, reason);
+    // Why it ended, from the device itself: Qt's error text may be left over from an earlier
+    // write that only found the buffer full.
+    const QString why = !QFileInfo::exists(openedPath_) ? QStringLiteral("the device was removed")
+                        : device.revents & POLLHUP      ? QStringLiteral("the line hung up")
+                        : device.revents & POLLERR      ? QStringLiteral("an input/output error")
+                                                        : QStringLiteral("the device failed");
+    lastError_ = QStringLiteral("%1 went away (%2)%3")
+                     .arg(openedPath_, why,
+                          returns ? QStringLiteral("; waiting for %1 to return").arg(identity_.describe())
+                                  : QString());
     record(TrafficEntry::Kind::Event, {}, QStringLiteral("port lost: %1").arg(lastError_));
     if (returns) {
         startWatching();
@@ -312,7 +351,7 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
         this,
         [this] {
             if (lost_) {
-                port_.close();
+                closeDevice();
             }
         },
         Qt::QueuedConnection);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Devices.h"
 #include "link/LineSettings.h"
 #include "link/Traffic.h"
 #include "protocol/Bytes.h"
@@ -25,7 +26,7 @@ public:
     static constexpr int comEvReceive = 2;
 
     // Which device a port number stands for.
-    using DeviceResolver = std::function<QString(int)>;
+    using DeviceResolver = std::function<PortChoice(int)>;
 
     explicit SerialControl(QObject* parent = nullptr);
     ~SerialControl() override;
@@ -78,6 +79,10 @@ public:
     // The device the current port number stands for, and why the port last failed or closed
     // ("/dev/ttyUSB0 is not present").
     QString devicePath() const;
+    // The device the port was last opened on, as it is recognised again when it returns.
+    const DeviceIdentity& identity() const { return identity_; }
+    // An event of the port's own, in words, for the traffic tap.
+    void note(const QString& event) { record(TrafficEntry::Kind::Event, {}, event); }
     const QString& lastError() const { return lastError_; }
     // While the port is closed: its device and why it is closed, for the operator.
     QString closedReason() const;
@@ -104,7 +109,8 @@ private:
     void pull();
     void raiseIfEnough();
     void onError(QSerialPort::SerialPortError error);
-    bool openDevice();
+    bool openDevice(const QString& path);
+    void closeDevice();
     bool refuse(const QString& path, const QString& reason);
     void startWatching();
     void stopWatching();
@@ -130,6 +136,8 @@ private:
     protocol::Bytes echo_; // written, its echo not yet read
     QString lastError_;
     QString openedPath_;
+    DeviceIdentity identity_;
+    int lockHandle_ = -1; // holds the advisory lock that other serial programs honour
 };
 
 } // namespace trivex::link

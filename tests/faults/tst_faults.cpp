@@ -4,9 +4,11 @@
 
 #include "forms/Style.h"
 #include "forms/Termination.h"
+#include "forms/TrafficModel.h"
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
+#include "forms/frmTraffic.h"
 #include "settings/Profile.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
@@ -16,11 +18,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -45,6 +50,9 @@ private slots:
     void farEndGoesAwayDuringAWait();
     void farEndGoesAwayBetweenCommands();
     void portThatGoesAwayOpensAgainWhenItReturns();
+    void portFollowsItsDevice_data();
+    void portFollowsItsDevice();
+    void owedStopFrameWaitsForItsDevice();
     void readOnlySettingsFileIsReportedAndKept();
     void terminationStoresTheOpenWindows_data();
     void terminationStoresTheOpenWindows();
@@ -128,6 +136,136 @@ void tst_faults::portThatGoesAwayOpensAgainWhenItReturns() {
     click(w.cmdShowStartup);
     QTRY_VERIFY(back.received().size() >= 2u);
     QCOMPARE(toHex(back.received()), toHex(hex("FE 14")));
+}
+
+// Two adapters, COM1 found (no key): the one COM1 opened on is pulled, a third is plugged
+// meanwhile, then it returns in another socket. Nothing goes to the others; COM1 opens again on
+// it alone, recognised by its stable name or, without one, by its USB socket, vendor, product
+// and serial number.
+void tst_faults::portFollowsItsDevice_data() {
+    QTest::addColumn<bool>("stableNames");
+    QTest::addColumn<QString>("waitingFor"); // as the state line names the adapter while it is away
+    QTest::newRow("known by its stable name") << true << "by-id/usb-FTDI_A5 (FTDI RS485, serial A5)";
+    QTest::newRow("known by its USB socket") << false << "the USB adapter 0403:6001 in USB socket 1-1.2";
+}
+
+void tst_faults::portFollowsItsDevice() {
+    QFETCH(bool, stableNames);
+    QFETCH(QString, waitingFor);
+    bench_ = std::make_unique<Bench>();
+    bench_->set("Ports", "COM1", "");
+    QDir().mkpath(bench_->path("by-id"));
+    auto devices = std::make_shared<std::vector<link::SerialDevice>>();
+    // An adapter plugged in: its kernel name (and stable name) lead to the far end of a pty.
+    auto plug = [&](test::PtyPeer& peer, const QString& kernel, const QString& stable,
+                    const QString& socket) {
+        QVERIFY(QFile::link(peer.slavePath(), bench_->path(kernel)));
+        if (stableNames) {
+            QFile::remove(bench_->path("by-id/" + stable));
+            QVERIFY(QFile::link(peer.slavePath(), bench_->path("by-id/" + stable)));
+        }
+        devices->push_back({bench_->path(kernel), stableNames ? bench_->path("by-id/" + stable) : QString(),
+                            "RS485", "FTDI", stable.right(2), socket, 0x0403, 0x6001});
+    };
+    link::setDeviceSource([devices] { return *devices; });
+    test::PtyPeer a;
+    test::PtyPeer b;
+    plug(a, "ttyUSB0", "usb-FTDI_A5", "1-1.2");
+    plug(b, "ttyUSB1", "usb-FTDI_B7", "1-1.3");
+    frmMain& w = open();
+    w.show();
+    a.answer(hex("EF 65"), hex("EE 65"));
+    click(w.cmdSelect);
+    QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
+    test::captureStderr([&] {
+        a.close();
+        QFile::remove(bench_->path("ttyUSB0"));
+        devices->erase(devices->begin());
+        QTRY_VERIFY(!w.MSComm1().PortOpen());
+    });
+    // Told by what ended it, and which adapter it waits for.
+    QTRY_VERIFY(w.commWindow());
+    const QString state = w.commWindow()->stateText();
+    QVERIFY2(
+        state.contains(QRegularExpression("went away \\((the line hung up|the device was removed)\\)")) &&
+            state.contains("waiting for " + (stableNames ? bench_->path(waitingFor) : waitingFor)),
+        qPrintable(state));
+    test::PtyPeer c;
+    plug(c, "ttyUSB2", "usb-FTDI_C9", "1-1.4");
+    QSignalSpy opened(&w.MSComm1(), &link::SerialControl::opened);
+    QVERIFY(!opened.wait(1500)); // a retry has come and gone
+    click(w.cmdShowStartup);
+    // Back in another socket, under another kernel name.
+    test::PtyPeer back;
+    plug(back, "ttyUSB3", "usb-FTDI_A5", stableNames ? "1-1.5" : "1-1.2");
+    QTRY_VERIFY_WITH_TIMEOUT(w.MSComm1().PortOpen(), 3000);
+    click(w.cmdShowStartup);
+    QTRY_COMPARE(toHex(back.received()), toHex(hex("FE 14")));
+    QCOMPARE(b.received() + c.received(), std::string());
+    w.commWindow()->close();
+    QCOMPARE(bench_->get("Ports", "COM1"),
+             stableNames ? bench_->path("by-id/usb-FTDI_A5") : bench_->path("ttyUSB3"));
+}
+
+// A configuration command cut off after its start frame leaves every module taking
+// configuration commands: the stop frame owed goes to that device at that speed alone.
+void tst_faults::owedStopFrameWaitsForItsDevice() {
+    bench_ = std::make_unique<Bench>();
+    const QString bus = bench_->path("bus");
+    QVERIFY(QFile::link(bench_->peer.slavePath(), bus));
+    bench_->set("Ports", "COM1", bus);
+    test::PtyPeer other;
+    bench_->set("Ports", "COM2", other.slavePath());
+    frmMain& w = open();
+    w.mnuTraffic->trigger();
+    w.mnuConfig->trigger();
+    // The line fails right after the start frame went out.
+    connect(&w.MSComm1(), &link::SerialControl::traffic, this, [&](const link::TrafficEntry& entry) {
+        if (entry.kind == link::TrafficEntry::Kind::Sent && entry.bytes == hex("EF 64")) {
+            bench_->peer.close();
+            QFile::remove(bus);
+        }
+    });
+    {
+        MessageWatcher messages;
+        w.configWindow()->cboUID->setEditText("120");
+        test::captureStderr([&] { click(w.configWindow()->cmdSetLCD); });
+        QTRY_COMPARE(messages.seen.size(), 1);
+        QCOMPARE(messages.seen[0].text, QStringLiteral("Port Not Open"));
+    }
+    disconnect(&w.MSComm1(), &link::SerialControl::traffic, this, nullptr);
+    QVERIFY(w.serialLink().owesStopFrame());
+    w.configWindow()->close();
+    w.mnuComm->trigger();
+    auto set = [&](int entry, int speed) {
+        w.commWindow()->cboComm->setCurrentIndex(entry);
+        w.commWindow()->cboBaud->setCurrentIndex(speed);
+        click(w.commWindow()->cmdSetPort);
+        QVERIFY(w.MSComm1().PortOpen());
+    };
+    set(1, 0); // COM2: another bus
+    test::PtyPeer back;
+    QVERIFY(QFile::link(back.slavePath(), bus));
+    set(0, 1); // COM1 at 4800: not the speed the start frame went out at
+    QTest::qWait(50);
+    QCOMPARE(other.received() + back.received(), std::string());
+    QVERIFY(w.serialLink().owesStopFrame());
+    set(0, 0); // COM1 at 9600
+    QTRY_COMPARE(toHex(back.received()), toHex(hex("EA")));
+    QVERIFY(!w.serialLink().owesStopFrame());
+    // The traffic monitor told the debt, where it was kept, and where it was paid.
+    QStringList events;
+    const forms::TrafficModel& model = w.trafficWindow()->model();
+    QTRY_VERIFY(model.rowCount() > 0 && model.line(model.rowCount() - 1).contains("was sent"));
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.line(row).section('\t', 1, 1) == "port" && model.line(row).contains("stop frame")) {
+            events << model.line(row).section('\t', 3).section(':', 0, 0);
+        }
+    }
+    QCOMPARE(events, QStringList({"a stop frame is owed to " + bus + " at 9600,n,8,1",
+                                  "a stop frame is still owed to " + bus + " at 9600,n,8,1",
+                                  "a stop frame is still owed to " + bus + " at 9600,n,8,1",
+                                  "the stop frame owed to " + bus + " at 9600,n,8,1 was sent"}));
 }
 
 void tst_faults::readOnlySettingsFileIsReportedAndKept() {

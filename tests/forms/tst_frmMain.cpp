@@ -120,7 +120,9 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
     bench_ = std::make_unique<Bench>(commPort, setting);
     bench_->set("Ports", "COM2", "/dev/trivex-absent");
     link::SerialControl holder; // another program holding COM1's device
-    holder.setDeviceResolver([this](int) { return bench_->peer.slavePath(); });
+    holder.setDeviceResolver([this](int) {
+        return link::PortChoice{1, bench_->peer.slavePath(), link::PortChoice::Origin::Keyed, {}};
+    });
     holder.setCommPort(1);
     holder.setSettings("9600,n,8,1");
     if (reason.contains("busy")) {
@@ -149,7 +151,7 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
 void tst_frmMain::firstStartTakesTheOneDevicePresent() {
     bench_ = std::make_unique<Bench>(QString(), QString());
     bench_->set("Ports", "COM1", "");
-    const link::SerialDevice adapter{bench_->peer.slavePath(), "", "USB-RS485 Cable", "FTDI", "A50285BI"};
+    const link::SerialDevice adapter{bench_->peer.slavePath(), "", "USB-RS485 Cable", "FTDI", "A50285BI", "", 0, 0};
     link::setDeviceSource([adapter] { return std::vector<link::SerialDevice>{adapter}; });
     window_ = std::make_unique<frmMain>();
     frmMain& w = *window_;

@@ -16,9 +16,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 using namespace trivex;
@@ -31,7 +37,7 @@ namespace {
 
 // A link as start-up leaves it: port 1 standing for the given device, 9600,n,8,1, threshold 2.
 void configure(SerialControl& port, const QString& device, const QString& settings = "9600,n,8,1") {
-    port.setDeviceResolver([device](int) { return device; });
+    port.setDeviceResolver([device](int) { return PortChoice{1, device, PortChoice::Origin::Keyed, {}}; });
     port.setCommPort(1);
     port.setSettings(settings);
     port.setRThreshold(2);
@@ -138,7 +144,7 @@ void tst_link::comNumbersForTheDevicesPresent() {
     QFETCH(QString, keys);
     std::vector<SerialDevice> present;
     for (const QString& device : devices.split(';', Qt::SkipEmptyParts)) {
-        present.push_back({device.section('=', 0, 0), device.section('=', 1), "", "", ""});
+        present.push_back({device.section('=', 0, 0), device.section('=', 1), "", "", "", "", 0, 0});
     }
     std::map<int, QString> keyed;
     for (const QString& key : keys.split(';', Qt::SkipEmptyParts)) {
@@ -166,6 +172,14 @@ void tst_link::refusesWhatCannotBeOpened_data() {
                .arg(QCoreApplication::applicationPid());
     // Root may open anything: the open is made as an ordinary user then.
     QTest::newRow("permission denied, with the group to join") << "locked" << line << "belongs to group";
+    // Another program's advisory lock (pyserial's exclusive ports, terminal programs).
+    QTest::newRow("locked by another program (flock)")
+        << "flock" << line
+        << QStringLiteral("busy: another program has it open (tst_link, process %1)")
+               .arg(QCoreApplication::applicationPid());
+    // A session's terminal, even one nobody else would notice being taken: never touched.
+    QTest::newRow("the terminal of a session")
+        << "session" << line << "is the terminal of a login or shell session";
 }
 
 void tst_link::refusesWhatCannotBeOpened() {
@@ -194,7 +208,45 @@ void tst_link::refusesWhatCannotBeOpened() {
         QVERIFY(dialout && (user != 0 || ::chown(qPrintable(device), 0, dialout->gr_gid) == 0));
         QVERIFY(::chmod(qPrintable(device), 0) == 0 && (user != 0 || ::seteuid(65534) == 0));
     }
+    int lockHolder = -1;
+    pid_t leader = 0;
+    termios before{};
+    if (device == "flock" || device == "session") {
+        const bool flock = device == "flock";
+        locked = std::make_unique<PtyPeer>();
+        device = locked->slavePath();
+        configure(second, device, settings);
+        lockHolder = ::open(qPrintable(device), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(!flock || ::flock(lockHolder, LOCK_EX | LOCK_NB) == 0);
+    }
+    if (reason.contains("session")) {
+        // A child that makes the terminal the controlling terminal of a session of its own.
+        int ready[2];
+        QVERIFY(::pipe(ready) == 0);
+        leader = ::fork();
+        if (leader == 0) {
+            ::setsid();
+            const int terminal = ::open(qPrintable(device), O_RDWR);
+            ::ioctl(terminal, TIOCSCTTY, 0);
+            [[maybe_unused]] const ssize_t told = ::write(ready[1], "x", 1);
+            ::pause();
+            ::_exit(0);
+        }
+        char byte = 0;
+        QVERIFY(::read(ready[0], &byte, 1) == 1);
+        ::tcgetattr(lockHolder, &before);
+    }
     const bool opened = second.setPortOpen(true);
+    if (leader > 0) {
+        termios after{};
+        ::tcgetattr(lockHolder, &after);
+        ::kill(leader, SIGKILL);
+        ::waitpid(leader, nullptr, 0);
+        QVERIFY(std::memcmp(&before, &after, sizeof before) == 0); // its line settings untouched
+    }
+    if (lockHolder >= 0) {
+        ::close(lockHolder);
+    }
     QVERIFY(::geteuid() == user || ::seteuid(user) == 0);
     QVERIFY(!opened);
     QVERIFY(!second.PortOpen());

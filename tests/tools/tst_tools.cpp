@@ -86,6 +86,7 @@ private slots:
     void busScanFindsTheModules_data();
     void busScanFindsTheModules();
     void busScanLeavesThePortAsItWas();
+    void echoChosenDuringAScanHolds();
     void glyphEditorDrawsTheCharacterAndKeepsTheUpperBits();
     void glyphEditorCancelledChangesNothing();
     void characterSetsAreSavedAndOpenedWhole();
@@ -434,6 +435,21 @@ void tst_tools::busScanLeavesThePortAsItWas() {
     });
     QVERIFY(!scan.scan().isRunning());
     QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
+}
+
+// "Ignore adapter echo" ticked while a scan runs: the choice is in force after it.
+void tst_tools::echoChosenDuringAScanHolds() {
+    frmScan& scan = openScan({"101"}, true);
+    scan.spnTo->setValue(110);
+    QSignalSpy probing(&scan.scan(), &link::BusScan::probing);
+    QSignalSpy finished(&scan.scan(), &link::BusScan::finished);
+    click(scan.cmdScan);
+    QVERIFY(probing.wait(2000));
+    scan.chkIgnoreEcho->setChecked(true);
+    QVERIFY(finished.wait(10000));
+    QVERIFY(main_->MSComm1().echoStripping());
+    click(main_->cmdSelect);
+    QCOMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
 }
 
 // CHAR 2 starts with the byte 227: pixels of its low five bits, the upper three kept and told.
