@@ -1,11 +1,15 @@
 #include "settings/FileAccess.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace trivex::settings {
 
@@ -66,26 +70,74 @@ void syncFolder(const QByteArray& folder) {
     }
 }
 
+// The temporary file a replacement of target is written to: ".NAME.XXXXXX" beside it.
+QByteArray temporaryPattern(const QByteArray& target) {
+    const QFileInfo info(QString::fromLocal8Bit(target));
+    return info.absolutePath().toLocal8Bit() + "/." + info.fileName().toLocal8Bit() + ".XXXXXX";
+}
+
+bool inGroup(gid_t group) {
+    gid_t groups[256];
+    const int count = ::getgroups(256, groups);
+    return ::getegid() == group ||
+           std::find(groups, groups + std::max(count, 0), group) != groups + std::max(count, 0);
+}
+
+// Whether a file this user makes can be given the old file's owner and group: root can give it
+// any, the owner any group it is in; anyone else would take the file over.
+bool canKeepOwnership(const struct stat& old) {
+    const uid_t user = ::geteuid();
+    return user == 0 || (user == old.st_uid && inGroup(old.st_gid));
+}
+
+// Copies every extended attribute of the old file (its POSIX ACLs among them) to fd; false
+// when one of them cannot be copied.
+bool copyAttributes(const QByteArray& from, int fd) {
+    const ssize_t size = ::listxattr(from.constData(), nullptr, 0);
+    if (size <= 0) {
+        return size == 0 || errno == ENOTSUP; // none, or a file system without any
+    }
+    std::vector<char> names(static_cast<std::size_t>(size));
+    const ssize_t listed = ::listxattr(from.constData(), names.data(), names.size());
+    for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
+        const char* name = names.data() + at;
+        const ssize_t length = ::getxattr(from.constData(), name, nullptr, 0);
+        std::vector<char> value(static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
+        if (length < 0 || ::getxattr(from.constData(), name, value.data(), value.size()) != length ||
+            ::fsetxattr(fd, name, value.data(), value.size(), 0) != 0) {
+            return false;
+        }
+    }
+    return listed == size;
+}
+
 // The whole new content into a fresh file beside the target, then renamed over it. Returns
-// false with *error empty when the folder takes no new file at all.
+// false with *error empty when the folder takes no new file at all, or when the new file could
+// not carry all that the old one has (owner, group, ACLs, attributes, other names).
 bool replaceByRename(const QByteArray& target, const QByteArray& data, const struct stat* old,
                      QString* error) {
+    error->clear();
+    if (old && (old->st_nlink > 1 || !canKeepOwnership(*old))) {
+        return false;
+    }
     const QByteArray folder = QFileInfo(QString::fromLocal8Bit(target)).absolutePath().toLocal8Bit();
-    QByteArray name =
-        folder + "/." + QFileInfo(QString::fromLocal8Bit(target)).fileName().toLocal8Bit() + ".XXXXXX";
+    QByteArray name = temporaryPattern(target);
     const int fd = ::mkstemp(name.data());
     if (fd < 0) {
-        if (errno == EACCES || errno == EPERM || errno == EROFS) {
-            error->clear();
-        } else {
+        if (!(errno == EACCES || errno == EPERM || errno == EROFS)) {
             *error = systemError(errno);
         }
         return false;
     }
     if (old) {
-        // The new file keeps the old one's permissions and, where allowed, its owner.
-        ::fchmod(fd, old->st_mode & 07777);
-        [[maybe_unused]] const int owned = ::fchown(fd, old->st_uid, old->st_gid);
+        // The new file is the old one in all but its content: owner, group, mode, ACLs and
+        // extended attributes (the ACL after the mode, which it keeps consistent).
+        if (::fchown(fd, old->st_uid, old->st_gid) != 0 || ::fchmod(fd, old->st_mode & 07777) != 0 ||
+            !copyAttributes(target, fd)) {
+            ::close(fd);
+            ::unlink(name.constData());
+            return false;
+        }
     } else {
         // A new file gets the permissions any program's new file gets, not mkstemp's 0600.
         const mode_t mask = ::umask(0);
@@ -247,6 +299,17 @@ QString replaceFile(const QString& path, const QByteArray& data) {
             .arg(QFileInfo(QString::fromLocal8Bit(target)).absolutePath());
     }
     return replaceInPlace(target, data, &error) ? QString() : error;
+}
+
+void removeLeftoverTemporaries(const QString& target) {
+    const QFileInfo file(writeTarget(target));
+    const QString pattern = QStringLiteral(".%1.??????").arg(file.fileName());
+    const QDir folder(file.absolutePath());
+    for (const QFileInfo& left : folder.entryInfoList({pattern}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!left.isSymLink()) {
+            QFile::remove(left.absoluteFilePath());
+        }
+    }
 }
 
 } // namespace trivex::settings

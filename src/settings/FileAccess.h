@@ -23,13 +23,20 @@ FileContents readRegularFile(const QString& path, qint64 maxSize);
 QString replaceProblem(const QString& path);
 
 // Replaces the content of path with data: written to a temporary file in the same folder,
-// flushed, its size verified and synced before it is renamed over the old file. A symlink is
-// written through to its target, never replaced. Where the folder takes no temporary file, the
-// file is rewritten in place, its room reserved first so that a full disk refuses before a byte
-// changes. Returns empty on success, otherwise why; the old file is then as it was.
+// flushed, its size verified and synced before it is renamed over the old file; the new file
+// carries the old one's owner, group, mode, ACLs and extended attributes. A symlink is written
+// through to its target, never replaced. Where the replacement could not carry all of them (a
+// writer who is not the owner, hard links, attributes that cannot be copied) or the folder takes
+// no temporary file, the file is rewritten in place, its room reserved first so that a full disk
+// refuses before a byte changes. Returns empty on success, otherwise why; the old file is then
+// as it was.
 QString replaceFile(const QString& path, const QByteArray& data);
 
 // The file a write to path reaches: the target of a symlink, otherwise path itself.
 QString writeTarget(const QString& path);
+
+// Removes the temporary files a replacement of target makes (".NAME.XXXXXX" beside it) that
+// are still there: to be called only while no replacement of target can be under way.
+void removeLeftoverTemporaries(const QString& target);
 
 } // namespace trivex::settings

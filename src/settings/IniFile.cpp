@@ -107,9 +107,22 @@ bool IniFile::write(const QList<IniEntry>& entries) {
         return false;
     }
     for (const IniEntry& entry : entries) {
-        document->setValue(entry.section, entry.key, entry.value);
+        if (entry.onlyIfMissing && !document->value(entry.section, entry.key).isEmpty()) {
+            continue;
+        }
+        if (error_ = document->setValue(entry.section, entry.key, entry.value); !error_.isEmpty()) {
+            return false;
+        }
     }
-    error_ = replaceFile(path_, document->toBytes());
+    const QByteArray bytes = document->toBytes();
+    if (bytes.size() > IniDocument::kMaxFileSize) {
+        error_ = QStringLiteral("the file would grow past 1 MiB, and a larger file is no settings file");
+        return false;
+    }
+    // Under the lock no other writer is at work: a temporary file beside the target is left
+    // over from one that was killed before its rename.
+    removeLeftoverTemporaries(target);
+    error_ = replaceFile(path_, bytes);
     return error_.isEmpty();
 }
 

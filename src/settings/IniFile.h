@@ -10,6 +10,10 @@ struct IniEntry {
     QString section;
     QString key;
     QString value;
+    // Stored only where the file lacks the key (or holds it empty) by the time it is written: a
+    // value shown but left alone, which must not be put back over another copy's change or a
+    // hand edit.
+    bool onlyIfMissing = false;
 };
 
 // One INI file on disk, read one key at a time and written several keys at a time. Nothing
@@ -30,9 +34,11 @@ public:
     // empty for a readable or a missing file.
     QString readProblem() const;
 
-    // Stores the entries in one rewrite, creating the file, sections and keys where missing.
-    // Returns false, and changes nothing on disk, when the file cannot be written;
-    // errorString() then says why.
+    // Stores the entries in one rewrite, creating the file, sections and keys where missing,
+    // in the file's own encoding. Returns false, and changes nothing on disk, when the file
+    // cannot be written, cannot hold a value, or would grow past the size of a settings file;
+    // errorString() then says why. Temporary files that writers killed before their rename
+    // left behind are removed.
     bool write(const QList<IniEntry>& entries);
     bool write(const QString& section, const QString& key, const QString& value) {
         return write({{section, key, value}});

@@ -14,9 +14,11 @@
 #include <QTest>
 #include <algorithm>
 #include <csignal>
+#include <grp.h>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace trivex::settings;
@@ -26,6 +28,12 @@ using trivex::test::writeFile;
 namespace {
 
 constexpr int kRounds = 50;
+
+mode_t umask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
 
 // A file system with no room left: a small tmpfs filled up where the tests may mount one (as
 // root), otherwise a file size limit of a few bytes for this process.
@@ -85,13 +93,18 @@ private slots:
     void lineBreakInAValueCannotPlantAKey();
     void writesNeverDestroyWhatTheyCannotRead_data();
     void writesNeverDestroyWhatTheyCannotRead();
+    void valuesKeepTheFilesEncoding_data();
+    void valuesKeepTheFilesEncoding();
     void twoCopiesOfTheProgramLoseNoKey();
+    void rewriteKeepsWhatTheFileIs_data();
+    void rewriteKeepsWhatTheFileIs();
     void fileInAFolderThatTakesNoNewFileIsWrittenInPlace();
     void appFolderEndsInExactlyOneSeparator();
     void locationFallsBackToTheUserFolder();
     void writeCreatesTheUserFolder();
 
 private:
+    QList<QProcess*> startWriters(const QStringList& writers, const QString& as = QString());
     QString file(const char* name = "trivex.ini") const { return dir_->filePath(QString::fromLatin1(name)); }
     std::unique_ptr<QTemporaryDir> dir_;
 };
@@ -175,6 +188,10 @@ void tst_settings::writesNeverDestroyWhatTheyCannotRead_data() {
         QStringEncoder encoder(QStringEncoder::Utf16LE);
         return QByteArray("\xFF\xFE") + QByteArray(encoder.encode(QString::fromLatin1(text)));
     };
+    auto utf16be = [](const char* text) {
+        QStringEncoder encoder(QStringEncoder::Utf16BE);
+        return QByteArray("\xFE\xFF") + QByteArray(encoder.encode(QString::fromLatin1(text)));
+    };
     auto row = [](const char* name, const char* shape, const QByteArray& content, const char* stored,
                   const QByteArray& after, const char* reason = "") {
         QTest::newRow(name) << shape << content << stored << after << reason;
@@ -212,6 +229,16 @@ void tst_settings::writesNeverDestroyWhatTheyCannotRead_data() {
         large += "key=" + QByteArray(60, 'v') + "\n";
     }
     row("a file over 1 MiB", "file", large + "[LCD]\nUID=7\n", "", QByteArray(), "larger than 1 MiB");
+    row("a title line before the first section is kept", "file", "Bench 3 settings\r\n[LCD]\r\nUID=7\r\n",
+        "7", "Bench 3 settings\r\n[LCD]\r\nUID=8\r\n");
+    row("a stray key before the first section is not read", "file", "UID=5\n[LCD]\nBaud=1\n", "",
+        "UID=5\n[LCD]\nBaud=1\nUID=8\n");
+    row("temporary files left by a killed writer are removed", "leftover", "[LCD]\nUID=7\n", "7",
+        "[LCD]\nUID=8\n");
+    row("UTF-16 big-endian stays big-endian", "file", utf16be("[LCD]\r\nUID=7\r\n"), "7",
+        utf16be("[LCD]\r\nUID=8\r\n"));
+    QByteArray nearlyFull("[LCD]\n; " + QByteArray(1024 * 1024 - 12, 'k') + "\n");
+    row("a write that would pass 1 MiB", "file", nearlyFull, "", QByteArray(), "grow past 1 MiB");
     row("a FIFO", "fifo", "", "", QByteArray(), "FIFO");
     row("a read-only file", "read-only", "[LCD]\nUID=7\n", "7", QByteArray(), "read-only");
     row("a full file system", "full", "; " + QByteArray(200, 'k') + "\n[LCD]\nUID=7\n", "7", QByteArray(),
@@ -238,6 +265,11 @@ void tst_settings::writesNeverDestroyWhatTheyCannotRead() {
     }
     if (shape != "dangling" && shape != "fifo" && shape != "missing") {
         writeFile(target, content);
+        QVERIFY(::chmod(qPrintable(target), 0664) == 0); // shared with a group
+    }
+    const QString leftover = file(".trivex.ini.Ab12Cd");
+    if (shape == "leftover") {
+        writeFile(leftover, "half a file");
     }
     const bool existed = QFileInfo::exists(target);
     if (shape == "read-only") {
@@ -262,28 +294,158 @@ void tst_settings::writesNeverDestroyWhatTheyCannotRead() {
     } else {
         QVERIFY2(written, qPrintable(ini.errorString()));
         QCOMPARE(now, after);
+        struct stat info {};
+        QVERIFY(::stat(qPrintable(target), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, existed ? 0664u : (0666u & ~umask()));
+        QVERIFY(!QFileInfo::exists(leftover));
     }
 }
 
-void tst_settings::twoCopiesOfTheProgramLoseNoKey() {
-    const QString path = file();
+// The file's encoding is judged once and every value written back in it; a value it cannot
+// hold is refused, the file as it was.
+void tst_settings::valuesKeepTheFilesEncoding_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("value");    // stored as Line2
+    QTest::addColumn<QByteArray>("after"); // null: refused
+    auto utf16 = [](QStringEncoder::Encoding encoding, const QString& text) {
+        QStringEncoder encoder(encoding);
+        return QByteArray(encoding == QStringEncoder::Utf16LE ? "\xFF\xFE" : "\xFE\xFF") +
+               QByteArray(encoder.encode(text));
+    };
+    const QString cafe = QStringLiteral("Caf\u00E9 \u00B0C");
+    QTest::newRow("8-bit text stays 8-bit") << QByteArray("[LCD]\nLine1=Caf\xE9 \xB0"
+                                                          "C\n")
+                                            << cafe
+                                            << QByteArray("[LCD]\nLine1=Caf\xE9 \xB0"
+                                                          "C\nLine2=Caf\xE9 \xB0"
+                                                          "C\n");
+    QTest::newRow("8-bit text cannot hold the euro sign")
+        << QByteArray("[LCD]\nLine1=\x80\n") << QStringLiteral("5 \u20AC") << QByteArray();
+    QTest::newRow("UTF-8 stays UTF-8") << QByteArray("[LCD]\nLine1=\xC3\xA9\n") << cafe
+                                       << QByteArray("[LCD]\nLine1=\xC3\xA9\nLine2=Caf\xC3\xA9 \xC2\xB0"
+                                                     "C\n");
+    QTest::newRow("UTF-16 little-endian")
+        << utf16(QStringEncoder::Utf16LE, "[LCD]\n") << QStringLiteral("\u20AC")
+        << utf16(QStringEncoder::Utf16LE, QStringLiteral("[LCD]\nLine2=\u20AC\n"));
+    QTest::newRow("UTF-16 big-endian")
+        << utf16(QStringEncoder::Utf16BE, "[LCD]\n") << QStringLiteral("\u20AC")
+        << utf16(QStringEncoder::Utf16BE, QStringLiteral("[LCD]\nLine2=\u20AC\n"));
+}
+
+void tst_settings::valuesKeepTheFilesEncoding() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    writeFile(file(), content);
+    IniFile ini(file());
+    QCOMPARE(ini.write("LCD", "Line2", value), !after.isNull());
+    QCOMPARE(readFile(file()), after.isNull() ? content : after);
+    if (after.isNull()) {
+        QVERIFY2(ini.errorString().contains("cannot hold"), qPrintable(ini.errorString()));
+    } else {
+        QCOMPARE(ini.read("LCD", "Line2"), value);
+    }
+}
+
+// Copies of the program writing to path, as the host mode below: each started, then all let go
+// at once behind a barrier, so that their writes overlap.
+QList<QProcess*> tst_settings::startWriters(const QStringList& writers, const QString& as) {
     QList<QProcess*> copies;
-    for (const char* name : {"A", "B"}) {
+    for (const QString& writer : writers) {
         auto* copy = new QProcess(this);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("TRIVEX_TEST_WRITER", path + "|" + name);
+        environment.insert("TRIVEX_TEST_WRITER", writer);
+        if (!as.isEmpty()) {
+            environment.insert("TRIVEX_TEST_AS", as);
+        }
         copy->setProcessEnvironment(environment);
         copy->start(QCoreApplication::applicationFilePath(), {});
         copies << copy;
     }
     for (QProcess* copy : copies) {
-        QVERIFY(copy->waitForFinished(60000));
+        if (!copy->waitForReadyRead(10000)) {
+            qWarning("a writer did not start");
+        }
+    }
+    for (QProcess* copy : copies) {
+        copy->write("\n");
+    }
+    for (QProcess* copy : copies) {
+        copy->waitForFinished(60000);
+    }
+    return copies;
+}
+
+void tst_settings::twoCopiesOfTheProgramLoseNoKey() {
+    const QString path = file();
+    const QList<QProcess*> copies = startWriters({path + "|A", path + "|B"});
+    for (QProcess* copy : copies) {
         QCOMPARE(copy->exitCode(), 0);
     }
     IniFile ini(path);
     for (int round = 1; round <= kRounds; ++round) {
         QCOMPARE(ini.read("Race", QStringLiteral("A%1").arg(round)), QString::number(round));
         QCOMPARE(ini.read("Race", QStringLiteral("B%1").arg(round)), QString::number(round));
+    }
+}
+
+// A rewrite by another user of a shared file (a lab's group) keeps the file as it was in all
+// but its content: owner, group, mode, ACLs, extended attributes and its other names.
+void tst_settings::rewriteKeepsWhatTheFileIs_data() {
+    QTest::addColumn<QString>("writer"); // uid:gid of the writer; the file is 1001:1234
+    QTest::addColumn<QString>("extra");  // acl, link
+    QTest::newRow("a group member who is not the owner") << "1002:1234"
+                                                         << "";
+    QTest::newRow("the owner, with an ACL and an attribute") << "1001:1234"
+                                                             << "acl";
+    QTest::newRow("root, with an ACL and an attribute") << "0:0"
+                                                        << "acl";
+    QTest::newRow("a file with a second name") << "1001:1234"
+                                               << "link";
+}
+
+void tst_settings::rewriteKeepsWhatTheFileIs() {
+    QFETCH(QString, writer);
+    QFETCH(QString, extra);
+    if (::geteuid() != 0) {
+        QSKIP("takes a second user: run as root");
+    }
+    const QString folder = dir_->filePath("lab");
+    const QString path = folder + "/trivex.ini";
+    QVERIFY(QDir().mkdir(folder));
+    writeFile(path, "[LCD]\nUID=7\n");
+    QVERIFY(::chown(qPrintable(dir_->path()), 1001, 1234) == 0 &&
+            ::chmod(qPrintable(dir_->path()), 0775) == 0);
+    QVERIFY(::chown(qPrintable(folder), 1001, 1234) == 0 && ::chmod(qPrintable(folder), 02775) == 0);
+    QVERIFY(::chown(qPrintable(path), 1001, 1234) == 0 && ::chmod(qPrintable(path), 0664) == 0);
+    // user:1003 may read and write besides owner and group (tag, permissions, id; mask rw).
+    const std::vector<std::uint16_t> acl{2,      0,      1,    6, 0xFFFF, 0xFFFF, 2,    6,
+                                         1003,   0,      4,    6, 0xFFFF, 0xFFFF, 0x10, 6,
+                                         0xFFFF, 0xFFFF, 0x20, 4, 0xFFFF, 0xFFFF};
+    if (extra == "acl") {
+        QVERIFY(::setxattr(qPrintable(path), "system.posix_acl_access", acl.data(), acl.size() * 2, 0) == 0);
+        QVERIFY(::setxattr(qPrintable(path), "user.bench", "3", 1, 0) == 0);
+    } else if (extra == "link") {
+        QVERIFY(::link(qPrintable(path), qPrintable(folder + "/other-name.ini")) == 0);
+    }
+    struct stat before {};
+    QVERIFY(::stat(qPrintable(path), &before) == 0);
+    const QList<QProcess*> copies = startWriters({path + "|W|1"}, writer);
+    QCOMPARE(copies[0]->exitCode(), 0);
+    QCOMPARE(IniFile(path).read("Race", "W1"), QStringLiteral("1"));
+    struct stat after {};
+    QVERIFY(::stat(qPrintable(path), &after) == 0);
+    QCOMPARE(QStringLiteral("%1:%2 %3").arg(after.st_uid).arg(after.st_gid).arg(after.st_mode & 07777, 0, 8),
+             QStringLiteral("1001:1234 664"));
+    if (extra == "acl") {
+        std::vector<std::uint16_t> kept(acl.size() + 2);
+        QCOMPARE(::getxattr(qPrintable(path), "system.posix_acl_access", kept.data(), kept.size() * 2),
+                 ssize_t(acl.size() * 2));
+        QVERIFY(std::equal(acl.begin(), acl.end(), kept.begin()));
+        char value[8] = {};
+        QCOMPARE(::getxattr(qPrintable(path), "user.bench", value, sizeof value), ssize_t(1));
+    } else if (extra == "link") {
+        QCOMPARE(readFile(folder + "/other-name.ini"), readFile(path));
     }
 }
 
@@ -342,14 +504,30 @@ void tst_settings::writeCreatesTheUserFolder() {
     QVERIFY(QFile::exists(path));
 }
 
-// With TRIVEX_TEST_WRITER=FILE|NAME this program is one of the copies that race for the file:
-// it stores the keys NAME1 to NAME50, each in a write of its own.
+// With TRIVEX_TEST_WRITER=FILE|NAME[|ROUNDS] this program is one of the copies that race for
+// the file: it says it is ready, waits for a line on its input (the barrier), then stores the
+// keys NAME1 to NAME50 (or ROUNDS), each in a write of its own. TRIVEX_TEST_AS=UID:GID makes it
+// that user, in that group, first.
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (const QString writer = qEnvironmentVariable("TRIVEX_TEST_WRITER"); !writer.isEmpty()) {
+        if (const QString as = qEnvironmentVariable("TRIVEX_TEST_AS"); !as.isEmpty()) {
+            const auto gid = static_cast<gid_t>(as.section(':', 1).toUInt());
+            const auto uid = static_cast<uid_t>(as.section(':', 0, 0).toUInt());
+            if (::setgroups(1, &gid) != 0 || ::setresgid(gid, gid, gid) != 0 ||
+                ::setresuid(uid, uid, uid) != 0) {
+                std::perror("cannot become that user");
+                return 1;
+            }
+        }
+        std::printf("ready\n");
+        std::fflush(stdout);
+        std::getchar();
         IniFile ini(writer.section('|', 0, 0));
-        for (int round = 1; round <= kRounds; ++round) {
-            if (!ini.write("Race", writer.section('|', 1) + QString::number(round), QString::number(round))) {
+        const int rounds = writer.section('|', 2).isEmpty() ? kRounds : writer.section('|', 2).toInt();
+        for (int round = 1; round <= rounds; ++round) {
+            if (!ini.write("Race", writer.section('|', 1, 1) + QString::number(round),
+                           QString::number(round))) {
                 std::fprintf(stderr, "%s\n", qPrintable(ini.errorString()));
                 return 1;
             }
