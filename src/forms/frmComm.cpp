@@ -73,6 +73,8 @@ void frmComm::Form_Load() {
         cboComm->addItem(QStringLiteral("COM%1").arg(port));
     }
     describePorts();
+    portAtLoad_ = main_.variables().strCommPort;
+    settingsAtLoad_ = main_.variables().strSettings;
     const std::optional<int> port = portNamed(main_.variables().strCommPort);
     cboComm->setCurrentIndex(port ? *port - 1 : -1);
     showState(main_.portState());
@@ -140,14 +142,19 @@ void frmComm::showState(const QString& text) {
 
 // The port number and line settings the program runs with, and the device the chosen number
 // stands for when it was found on this machine rather than named in the settings, so that the
-// choice holds on the next start whatever other devices are present then.
+// choice holds on the next start whatever other devices are present then. What the operator
+// did not change here keeps whatever the file holds by then, and is written only where the
+// file lacks it.
 void frmComm::Form_Unload() {
-    QList<settings::IniEntry> entries{{kSection, QStringLiteral("CommPort"), main_.variables().strCommPort},
-                                      {kSection, QStringLiteral("Setting"), main_.variables().strSettings}};
-    if (const std::optional<int> port = link::parseCommPort(main_.variables().strCommPort)) {
+    const link::SharedVariables& vars = main_.variables();
+    QList<settings::IniEntry> entries{
+        {kSection, QStringLiteral("CommPort"), vars.strCommPort, vars.strCommPort == portAtLoad_},
+        {kSection, QStringLiteral("Setting"), vars.strSettings, vars.strSettings == settingsAtLoad_}};
+    if (const std::optional<int> port = link::parseCommPort(vars.strCommPort)) {
         const link::PortChoice choice = main_.ports().choice(*port);
         if (choice.origin == link::PortChoice::Origin::Found && !choice.device.isEmpty()) {
-            entries.append({QStringLiteral("Ports"), QStringLiteral("COM%1").arg(*port), choice.device});
+            entries.append(
+                {QStringLiteral("Ports"), QStringLiteral("COM%1").arg(*port), choice.device, true});
         }
     }
     storeSettings(this, entries);

@@ -43,6 +43,8 @@ private:
     frmMain& main_;
     ControlSet controls_;
     QString state_;
+    QString portAtLoad_; // the values shown when the window opened
+    QString settingsAtLoad_;
 };
 
 } // namespace trivex::forms

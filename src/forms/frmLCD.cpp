@@ -130,15 +130,36 @@ void frmLCD::Form_Load() {
     for (int i = 0; i < kBitmapCells; ++i) {
         putText(txtCustom[static_cast<std::size_t>(i)], settings::ReadINI(kSection, customKey(i)));
     }
+    shownAtLoad_ = shownValues();
 }
 
+QList<settings::IniEntry> frmLCD::shownValues() const {
+    QList<settings::IniEntry> shown{{kSection, QStringLiteral("UID"), cboUID->currentText()},
+                                    {kSection, QStringLiteral("Baud"),
+                                     opt9600->isChecked() ? QStringLiteral("9600") : QStringLiteral("4800")},
+                                    {kSection, QStringLiteral("Line1"), txtSU1->text()},
+                                    {kSection, QStringLiteral("Line2"), txtSU2->text()}};
+    for (int i = 0; i < kBitmapCells; ++i) {
+        shown.append({kSection, customKey(i), txtCustom[static_cast<std::size_t>(i)]->text()});
+    }
+    return shown;
+}
+
+// What the operator changed here is stored; what was left alone keeps whatever the file holds
+// by then (another copy's change, a hand edit), and the four keys of the window are written
+// where the file lacks them. A bitmap cell is stored only when it was changed here.
 void frmLCD::Form_Unload() {
+    QList<settings::IniEntry> entries;
+    const QList<settings::IniEntry> now = shownValues();
+    for (qsizetype i = 0; i < now.size(); ++i) {
+        settings::IniEntry entry = now[i];
+        entry.onlyIfMissing = entry.value == shownAtLoad_[i].value;
+        if (!entry.onlyIfMissing || !entry.key.startsWith(QLatin1String("Custom"))) {
+            entries.append(entry);
+        }
+    }
     // Closing is never refused; keys the file refuses are named in a warning.
-    storeSettings(this, {{kSection, QStringLiteral("UID"), cboUID->currentText()},
-                         {kSection, QStringLiteral("Baud"),
-                          opt9600->isChecked() ? QStringLiteral("9600") : QStringLiteral("4800")},
-                         {kSection, QStringLiteral("Line1"), txtSU1->text()},
-                         {kSection, QStringLiteral("Line2"), txtSU2->text()}});
+    storeSettings(this, entries);
 }
 
 void frmLCD::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "forms/Controls.h"
 #include "protocol/Configuration.h"
+#include "settings/IniFile.h"
 
 #include <QWidget>
 #include <array>
@@ -18,7 +19,7 @@ class frmMain;
 
 // "Configure LCD": reprograms a module's address, line speed, default screen and custom
 // character bitmaps through the main window's port. Loads section "LCD" when it opens and
-// stores what it shows when it closes; the bitmap cells are never stored.
+// stores what the operator changed in it when it closes, bitmap cells included.
 class frmLCD : public QWidget {
     Q_OBJECT
 public:
@@ -65,8 +66,11 @@ private:
     // Open" and false when they did not both go out.
     bool write(const protocol::ConfigurationCommand& command);
     void markCell(QLineEdit* cell, bool bad);
+    // The keys the window stores, with the values it shows now.
+    QList<settings::IniEntry> shownValues() const;
 
     frmMain& main_;
+    QList<settings::IniEntry> shownAtLoad_;
     ControlSet controls_;
 };
 

@@ -57,6 +57,7 @@ private slots:
     void terminationStoresTheOpenWindows_data();
     void terminationStoresTheOpenWindows();
     void settingsFileReplacedWhileAWindowIsOpen();
+    void twoCopiesKeepEachOthersChanges();
 
 private:
     frmMain& open();
@@ -333,15 +334,60 @@ void tst_faults::settingsFileReplacedWhileAWindowIsOpen() {
     QVERIFY(QFile::rename(replacement, bench_->iniPath()));
     w.configWindow()->close();
     QCOMPARE(bench_->get("LCD", "UID"), QStringLiteral("123"));
-    QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("4800"));
+    QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("9600")); // left alone: the new file's
     QCOMPARE(bench_->get("Other", "keep"), QStringLiteral("1"));
 }
 
+// Two copies of the program, each with "Configure LCD" open on one file: one changes the UID,
+// the other Line1, and both close at the same moment. Each stores its own change only, so
+// neither puts its stale value back over the other's.
+void tst_faults::twoCopiesKeepEachOthersChanges() {
+    bench_ = std::make_unique<Bench>();
+    bench_->set("Ports", "COM1", "/dev/trivex-absent");
+    bench_->set("LCD", "UID", "101");
+    bench_->set("LCD", "Line1", "BEFORE");
+    QList<QProcess*> copies;
+    for (const char* change : {"cboUID=120", "txtSU1=AFTER"}) {
+        auto* copy = new QProcess(this);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TRIVEX_TEST_CHANGE", bench_->iniPath() + "|" + change);
+        copy->setProcessEnvironment(environment);
+        copy->start(QCoreApplication::applicationFilePath(), {});
+        copies << copy;
+    }
+    for (QProcess* copy : copies) {
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += copy->readAllStandardOutput()).contains("ready"), 10000);
+    }
+    for (QProcess* copy : copies) {
+        copy->write("close\n"); // both at once
+    }
+    for (QProcess* copy : copies) {
+        QVERIFY(copy->waitForFinished(10000));
+        QCOMPARE(copy->exitCode(), 0);
+    }
+    QCOMPARE(bench_->get("LCD", "UID") + ' ' + bench_->get("LCD", "Line1"), QStringLiteral("120 AFTER"));
+}
+
 // With TRIVEX_TEST_HOST=INI this program is the program itself, ended by a signal: both
-// secondary windows open, a UID typed and 4800 bit/s set, then "ready" on stdout.
+// secondary windows open, a UID typed and 4800 bit/s set, then "ready" on stdout. With
+// TRIVEX_TEST_CHANGE=INI|CONTROL=TEXT it opens "Configure LCD", types TEXT into CONTROL, says
+// "ready" and closes the window when a line arrives on its input.
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     forms::applyApplicationStyle(app);
+    if (const QString change = qEnvironmentVariable("TRIVEX_TEST_CHANGE"); !change.isEmpty()) {
+        settings::useSettingsFile(change.section('|', 0, 0));
+        std::unique_ptr<frmMain> window;
+        test::captureStderr([&] { window = std::make_unique<frmMain>(); }); // its port is not there
+        window->mnuConfig->trigger();
+        test::act(window->configWindow(), "text " + change.section('|', 1));
+        std::printf("ready\n");
+        std::fflush(stdout);
+        std::getchar();
+        window->configWindow()->close();
+        return 0;
+    }
     if (const QString ini = qEnvironmentVariable("TRIVEX_TEST_HOST"); !ini.isEmpty()) {
         settings::useSettingsFile(ini);
         frmMain window;
