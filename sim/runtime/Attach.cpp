@@ -24,7 +24,7 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
     QDir().mkpath(QFileInfo(iniPath).absolutePath());
     settings::IniFile ini(iniPath);
     QString commPort = ini.read(settingsSection, QStringLiteral("CommPort"));
-    QString changes;
+    QList<settings::IniEntry> missing; // written in one go, only where still missing then
     const bool namesAPort = !commPort.trimmed().isEmpty();
     const link::PortMap ports([&](int n) { return ini.read(portsSection, QStringLiteral("COM%1").arg(n)); });
     if (const std::vector<link::SerialDevice> devices = link::presentDevices();
@@ -37,12 +37,10 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
     }
     if (!namesAPort) {
         commPort = QStringLiteral("1");
-        ini.write(settingsSection, QStringLiteral("CommPort"), commPort);
-        changes += QStringLiteral(" CommPort=1");
+        missing.append({settingsSection, QStringLiteral("CommPort"), commPort, true});
     }
     if (ini.read(settingsSection, QStringLiteral("Setting")).trimmed().isEmpty()) {
-        ini.write(settingsSection, QStringLiteral("Setting"), QStringLiteral("9600,n,8,1"));
-        changes += QStringLiteral(" Setting=9600,n,8,1");
+        missing.append({settingsSection, QStringLiteral("Setting"), QStringLiteral("9600,n,8,1"), true});
     }
     const auto number = link::parseCommPort(commPort);
     if (!number) {
@@ -68,14 +66,28 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
                 QString()};
     }
     if (mapped.isEmpty()) {
-        ini.write(portsSection, key, linkPath);
-        changes += QStringLiteral(" [Ports] %1=%2").arg(key, linkPath);
+        missing.append({portsSection, key, linkPath, true});
+    }
+    QStringList changes;
+    for (const settings::IniEntry& entry : missing) {
+        changes << (entry.section == portsSection ? QStringLiteral("[Ports] ") : QString()) + entry.key +
+                       '=' + entry.value;
+    }
+    if (!missing.isEmpty() && !ini.write(missing)) {
+        return {
+            true,
+            QStringLiteral("%1 would lead to the virtual module at %2, but %3 was not written (%4): put %5 "
+                           "there yourself")
+                .arg(key, linkPath, iniPath, ini.errorString(), changes.join(QStringLiteral(", "))),
+            QString()};
     }
     AttachOutcome outcome{
         true,
         QStringLiteral("%1 leads to the virtual module at %2%3")
             .arg(key, linkPath,
-                 changes.isEmpty() ? QString() : QStringLiteral(" (written to %1:%2)").arg(iniPath, changes)),
+                 changes.isEmpty()
+                     ? QString()
+                     : QStringLiteral(" (written to %1: %2)").arg(iniPath, changes.join(QLatin1Char(' ')))),
         QString()};
     if (firstStart) {
         outcome.advice = QStringLiteral(

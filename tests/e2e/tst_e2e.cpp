@@ -5,6 +5,7 @@
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
 #include "sim/core/Bus.h"
+#include "sim/runtime/Attach.h"
 #include "sim/runtime/PtyBus.h"
 #include "support/Bench.h"
 #include "support/MessageWatcher.h"
@@ -49,6 +50,7 @@ private slots:
     void theSimulatorProgramAnswersAndReports();
     void theSimulatorLeavesAloneWhatItCannotUse_data();
     void theSimulatorLeavesAloneWhatItCannotUse();
+    void attachingSaysWhatItCouldNotWrite();
     void theSimulatorLeavesNoLinkBehind_data();
     void theSimulatorLeavesNoLinkBehind();
     void commandLinesLeaveQtItsOwnOptions_data();
@@ -218,6 +220,20 @@ void tst_e2e::theSimulatorLeavesAloneWhatItCannotUse() {
         QCOMPARE(QFileInfo(linkPath).symLinkTarget(), link == "file" ? file : QString());
         QCOMPARE(QFileInfo(statePath).isFile(), state == "text");
     }
+}
+
+// A settings file that refuses the keys: the virtual module says so, and why, instead of
+// reporting them written.
+void tst_e2e::attachingSaysWhatItCouldNotWrite() {
+    test::Bench bench; // no serial device of this machine counts
+    test::writeFile(bench.iniPath(), "[LCD]\nUID=101\n");
+    QVERIFY(QFile::setPermissions(bench.iniPath(), QFile::ReadOwner));
+    const sim::AttachOutcome outcome = sim::attachToSettings(bench.iniPath(), bench.path("bus"));
+    QVERIFY2(outcome.message.contains("was not written (the file is read-only): put CommPort=1, "
+                                      "Setting=9600,n,8,1, [Ports] COM1=" +
+                                      bench.path("bus")),
+             qPrintable(outcome.message));
+    QCOMPARE(test::readFile(bench.iniPath()), QByteArray("[LCD]\nUID=101\n"));
 }
 
 // Ended by its terminal closing (SIGHUP), its output gone (SIGPIPE) or a quit key (SIGQUIT), as
