@@ -6,7 +6,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QDeadlineTimer>
 #include <QLockFile>
+#include <QThread>
 #include <chrono>
 #include <optional>
 
@@ -14,8 +16,9 @@ namespace trivex::settings {
 
 namespace {
 
-// How long a write waits for another copy of the program to finish its own.
+// How long a write waits for another copy of the program to finish its own, asking this often.
 constexpr int kLockWaitMs = 2000;
+constexpr int kLockPollMs = 5;
 // A lock older than this whose holder still runs is taken to be left over from a hang.
 constexpr std::chrono::seconds kStaleLock{10};
 
@@ -42,6 +45,20 @@ QString lockPath(const QString& target, bool beside) {
         QCryptographicHash::hash(QFileInfo(target).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1);
     return QDir::tempPath() +
            QStringLiteral("/trivex-settings-%1.lock").arg(QString::fromLatin1(hash.toHex().left(16)));
+}
+
+// Waits for the lock at most kLockWaitMs, asking every few milliseconds: QLockFile's own wait
+// doubles its pauses up to seconds, so a copy that asks while another writes key after key may
+// miss every moment the lock is free.
+bool takeLock(QLockFile& lock) {
+    QDeadlineTimer deadline(kLockWaitMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(kLockPollMs);
+    }
+    return true;
 }
 
 QString holderOf(const QLockFile& lock) {
@@ -82,7 +99,7 @@ bool IniFile::write(const QList<IniEntry>& entries) {
     for (QLockFile* candidate : {&besideLock, &tempLock}) {
         lock = candidate;
         lock->setStaleLockTime(kStaleLock);
-        if (lock->tryLock(kLockWaitMs)) {
+        if (takeLock(*lock)) {
             break;
         }
         if (lock->error() == QLockFile::LockFailedError) {

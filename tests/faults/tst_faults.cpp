@@ -49,7 +49,6 @@ private slots:
 
     void farEndGoesAwayDuringAWait();
     void farEndGoesAwayBetweenCommands();
-    void portThatGoesAwayOpensAgainWhenItReturns();
     void portFollowsItsDevice_data();
     void portFollowsItsDevice();
     void owedStopFrameWaitsForItsDevice();
@@ -108,53 +107,31 @@ void tst_faults::farEndGoesAwayBetweenCommands() {
     QVERIFY(w.txtLine1->text().isEmpty());
 }
 
-// An adapter pulled and plugged back: the port closes, the operator is told in the window,
-// nothing is sent while it is away, and it opens again by itself when the device returns; the
-// module selected before stays shown as selected.
-void tst_faults::portThatGoesAwayOpensAgainWhenItReturns() {
-    bench_ = std::make_unique<Bench>();
-    const QString device = bench_->path("ttyUSB0");
-    QVERIFY(QFile::link(bench_->peer.slavePath(), device));
-    bench_->set("Ports", "COM1", device);
-    frmMain& w = open();
-    w.show();
-    bench_->peer.answer(hex("EF 65"), hex("EE 65"));
-    click(w.cmdSelect);
-    test::captureStderr([&] {
-        bench_->peer.close();
-        QFile::remove(device);
-        QTRY_VERIFY(!w.MSComm1().PortOpen());
-    });
-    QTRY_VERIFY(w.commWindow());
-    QVERIFY2(w.commWindow()->stateText().startsWith("COM1 lost: " + device + " went away"),
-             qPrintable(w.commWindow()->stateText()));
-    click(w.cmdShowStartup); // there is nothing to send it to
-    test::PtyPeer back;
-    QVERIFY(QFile::link(back.slavePath(), device));
-    QTRY_VERIFY_WITH_TIMEOUT(w.MSComm1().PortOpen(), 3000);
-    QCOMPARE(w.commWindow()->stateText(), "COM1 open: " + device + " at 9600,n,8,1");
-    QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
-    click(w.cmdShowStartup);
-    QTRY_VERIFY(back.received().size() >= 2u);
-    QCOMPARE(toHex(back.received()), toHex(hex("FE 14")));
-}
-
-// Two adapters, COM1 found (no key): the one COM1 opened on is pulled, a third is plugged
-// meanwhile, then it returns in another socket. Nothing goes to the others; COM1 opens again on
-// it alone, recognised by its stable name or, without one, by its USB socket, vendor, product
-// and serial number.
 void tst_faults::portFollowsItsDevice_data() {
-    QTest::addColumn<bool>("stableNames");
+    QTest::addColumn<QString>("known");      // how the device is known: stable name, USB socket, [Ports] path
     QTest::addColumn<QString>("waitingFor"); // as the state line names the adapter while it is away
-    QTest::newRow("known by its stable name") << true << "by-id/usb-FTDI_A5 (FTDI RS485, serial A5)";
-    QTest::newRow("known by its USB socket") << false << "the USB adapter 0403:6001 in USB socket 1-1.2";
+    QTest::addColumn<QString>("stored");     // [Ports] COM1 when the port settings window closes
+    QTest::newRow("by its stable name") << "stable"
+                                        << "by-id/usb-FTDI_A5 (FTDI RS485, serial A5)"
+                                        << "by-id/usb-FTDI_A5";
+    QTest::newRow("by its USB socket") << "usb"
+                                       << "the USB adapter 0403:6001 in USB socket 1-1.2"
+                                       << "ttyUSB3";
+    QTest::newRow("a [Ports] path is its own identity") << "keyed"
+                                                        << "ttyUSB0"
+                                                        << "ttyUSB0";
 }
 
+// Two adapters, COM1 on the first: it is pulled, a third is plugged meanwhile, then it returns
+// in another socket, under another kernel name (a [Ports] path returns at that path). Nothing
+// goes to the others; COM1 opens again on it alone, and the module stays selected.
 void tst_faults::portFollowsItsDevice() {
-    QFETCH(bool, stableNames);
+    QFETCH(QString, known);
     QFETCH(QString, waitingFor);
+    QFETCH(QString, stored);
+    const bool stableNames = known == "stable";
     bench_ = std::make_unique<Bench>();
-    bench_->set("Ports", "COM1", "");
+    bench_->set("Ports", "COM1", known == "keyed" ? bench_->path("ttyUSB0") : QString());
     QDir().mkpath(bench_->path("by-id"));
     auto devices = std::make_shared<std::vector<link::SerialDevice>>();
     // An adapter plugged in: its kernel name (and stable name) lead to the far end of a pty.
@@ -177,7 +154,6 @@ void tst_faults::portFollowsItsDevice() {
     w.show();
     a.answer(hex("EF 65"), hex("EE 65"));
     click(w.cmdSelect);
-    QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
     test::captureStderr([&] {
         a.close();
         QFile::remove(bench_->path("ttyUSB0"));
@@ -189,23 +165,23 @@ void tst_faults::portFollowsItsDevice() {
     const QString state = w.commWindow()->stateText();
     QVERIFY2(
         state.contains(QRegularExpression("went away \\((the line hung up|the device was removed)\\)")) &&
-            state.contains("waiting for " + (stableNames ? bench_->path(waitingFor) : waitingFor)),
+            state.contains("waiting for " + (known == "usb" ? waitingFor : bench_->path(waitingFor))),
         qPrintable(state));
     test::PtyPeer c;
     plug(c, "ttyUSB2", "usb-FTDI_C9", "1-1.4");
     QSignalSpy opened(&w.MSComm1(), &link::SerialControl::opened);
     QVERIFY(!opened.wait(1500)); // a retry has come and gone
-    click(w.cmdShowStartup);
-    // Back in another socket, under another kernel name.
+    click(w.cmdShowStartup);     // nothing to send it to
     test::PtyPeer back;
-    plug(back, "ttyUSB3", "usb-FTDI_A5", stableNames ? "1-1.5" : "1-1.2");
+    plug(back, known == "keyed" ? "ttyUSB0" : "ttyUSB3", "usb-FTDI_A5", stableNames ? "1-1.5" : "1-1.2");
     QTRY_VERIFY_WITH_TIMEOUT(w.MSComm1().PortOpen(), 3000);
+    QVERIFY2(w.commWindow()->stateText().startsWith("COM1 open: "), qPrintable(w.commWindow()->stateText()));
+    QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
     click(w.cmdShowStartup);
     QTRY_COMPARE(toHex(back.received()), toHex(hex("FE 14")));
     QCOMPARE(b.received() + c.received(), std::string());
     w.commWindow()->close();
-    QCOMPARE(bench_->get("Ports", "COM1"),
-             stableNames ? bench_->path("by-id/usb-FTDI_A5") : bench_->path("ttyUSB3"));
+    QCOMPARE(bench_->get("Ports", "COM1"), bench_->path(stored));
 }
 
 // A configuration command cut off after its start frame leaves every module taking

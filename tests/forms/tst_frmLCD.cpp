@@ -2,11 +2,13 @@
 // its messages, refusals that write nothing, and its layout.
 
 #include "forms/Style.h"
+#include "forms/Twips.h"
 #include "forms/frmLCD.h"
+#include "forms/frmLCDLayout.h"
 #include "forms/frmMain.h"
 #include "support/Bench.h"
-#include "support/CaptionFit.h"
 #include "support/Hex.h"
+#include "support/Layout.h"
 #include "support/MessageWatcher.h"
 #include "support/Rows.h"
 #include "support/Script.h"
@@ -56,12 +58,11 @@ private slots:
     void setButtonsWriteTheirTwoWrites();
     void refusalsWriteNothing_data();
     void refusalsWriteNothing();
-    void portLostBetweenTheTwoWritesIsToldAndMended();
     void badCellsAreMarkedAllAtOnce();
     void defaultScreenLinesArePaddedShownAndStored();
     void closingStoresWhatWasChanged();
     void rowLabelShowsTheBitmap();
-    void layoutTypingLimitsAndCaptions();
+    void layoutAndTypingLimits();
 
 private:
     frmLCD& open();
@@ -219,26 +220,6 @@ void tst_frmLCD::refusalsWriteNothing() {
     QCOMPARE(bench_->peer.received(), std::string());
 }
 
-// The port goes away after the start frame of a command went out: the window says so instead of
-// reporting success, and the stop frame the module is owed goes out first when a port opens.
-void tst_frmLCD::portLostBetweenTheTwoWritesIsToldAndMended() {
-    frmLCD& w = open();
-    connect(&main_->MSComm1(), &link::SerialControl::traffic, this, [this](const link::TrafficEntry& entry) {
-        if (entry.kind == link::TrafficEntry::Kind::Sent && entry.bytes == hex("EF 64")) {
-            bench_->peer.close();
-        }
-    });
-    MessageWatcher messages;
-    test::act(&w, "text cboUID=102; click cmdSetLCD");
-    QCOMPARE(messages.seen.size(), 1);
-    QCOMPARE(messages.seen[0].text, QStringLiteral("Port Not Open"));
-    test::PtyPeer replaced;
-    bench_->set("Ports", "COM1", replaced.slavePath());
-    QVERIFY(main_->MSComm1().setPortOpen(true));
-    QTRY_VERIFY(replaced.received().size() >= 1u);
-    QCOMPARE(toHex(replaced.received()), toHex(hex("EA")));
-}
-
 void tst_frmLCD::badCellsAreMarkedAllAtOnce() {
     frmLCD& w = open();
     fillCells(w, "1");
@@ -327,38 +308,20 @@ void tst_frmLCD::rowLabelShowsTheBitmap() {
     QCOMPARE(QToolTip::text(), picture);
 }
 
-void tst_frmLCD::layoutTypingLimitsAndCaptions() {
+void tst_frmLCD::layoutAndTypingLimits() {
     frmLCD& w = open();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.windowTitle(), QStringLiteral("Configure LCD"));
-    QCOMPARE(w.size(), QSize(507, 356));
+    QCOMPARE(w.size(), forms::twipsSize(forms::kConfigClientWidth, forms::kConfigClientHeight));
     QCOMPARE(w.minimumSize(), w.maximumSize());
     QVERIFY((w.frameGeometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
-    const QStringList problems = test::overflowingCaptions(&w);
+    const QStringList problems = test::layoutProblems(&w, forms::frmLCDLayout());
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     QTest::keyClicks(w.txtCustom[0], "1234");
     QCOMPARE(w.txtCustom[0]->text(), QStringLiteral("123"));
     QTest::keyClicks(w.txtSU2, QString(17, 'x'));
     QCOMPARE(w.txtSU2->text(), QString(16, 'x'));
-    // Tab: the grid row by row after the second line, then the four buttons.
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.txtSU2->setFocus();
-    QStringList visited;
-    for (int i = 0; i < 70; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        visited << QApplication::focusWidget()->objectName();
-    }
-    QStringList expected;
-    for (int i = 0; i < 64; ++i) {
-        expected << QStringLiteral("txtCustom(%1)").arg(i);
-    }
-    expected << "cmdSetLCD"
-             << "cmdSetBaud"
-             << "cmdStartupScreen"
-             << "cmdCustom";
-    QCOMPARE(visited.mid(0, 68), expected);
 }
 
 QTEST_MAIN(tst_frmLCD)

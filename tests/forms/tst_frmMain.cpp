@@ -51,8 +51,6 @@ private slots:
     void everyMenuEntryIsReachedFromTheKeyboard();
     void aWindowOpenedByItselfIsWhollyOnScreen_data();
     void aWindowOpenedByItselfIsWhollyOnScreen();
-    void controlsHaveAccessibleNames_data();
-    void controlsHaveAccessibleNames();
 
 private:
     frmMain& open(const QString& commPort = "1", const QString& setting = "9600,n,8,1");
@@ -151,7 +149,8 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
 void tst_frmMain::firstStartTakesTheOneDevicePresent() {
     bench_ = std::make_unique<Bench>(QString(), QString());
     bench_->set("Ports", "COM1", "");
-    const link::SerialDevice adapter{bench_->peer.slavePath(), "", "USB-RS485 Cable", "FTDI", "A50285BI", "", 0, 0};
+    const link::SerialDevice adapter{
+        bench_->peer.slavePath(), "", "USB-RS485 Cable", "FTDI", "A50285BI", "", 0, 0};
     link::setDeviceSource([adapter] { return std::vector<link::SerialDevice>{adapter}; });
     window_ = std::make_unique<frmMain>();
     frmMain& w = *window_;
@@ -350,48 +349,6 @@ void tst_frmMain::aWindowOpenedByItselfIsWhollyOnScreen() {
                            : comm.center() == screen.center()        ? "centred"
                                                                      : "over";
     QTEST(placed, "placed");
-}
-
-// Screen readers and UI automation find the controls by what they are, not by their value.
-void tst_frmMain::controlsHaveAccessibleNames_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("name");
-    test::row("line box", "main", "txtLine2", "Line 2");
-    test::row("address list", "main", "cboAddr", "RS485 Address");
-    test::row("graph length list", "main", "cboGraph", "Graph length");
-    test::row("UID list", "config", "cboUID", "UID");
-    test::row("default screen", "config", "txtSU1", "Line 1 of the default screen");
-    test::row("bitmap cell", "config", "txtCustom(21)", "CHAR 3, byte 6");
-    test::row("speed list", "comm", "cboBaud", "Baud rate");
-}
-
-void tst_frmMain::controlsHaveAccessibleNames() {
-    QFETCH(QString, window);
-    QFETCH(QString, control);
-    frmMain& w = open();
-    w.mnuConfig->trigger();
-    w.mnuComm->trigger();
-    QWidget* top = window == "main"     ? static_cast<QWidget*>(&w)
-                   : window == "config" ? static_cast<QWidget*>(w.configWindow())
-                                        : static_cast<QWidget*>(w.commWindow());
-    QTEST(QAccessible::queryAccessibleInterface(top->findChild<QWidget*>(control))->text(QAccessible::Name),
-          "name");
-    // And no control an operator uses is left without a name.
-    auto inList = [](const QWidget* widget) {
-        for (; widget; widget = widget->parentWidget()) {
-            if (qobject_cast<const QComboBox*>(widget->parentWidget())) {
-                return true;
-            }
-        }
-        return false;
-    };
-    for (QWidget* used : top->findChildren<QWidget*>()) {
-        if (used->focusPolicy() & Qt::TabFocus && !inList(used)) {
-            QVERIFY2(!QAccessible::queryAccessibleInterface(used)->text(QAccessible::Name).isEmpty(),
-                     qPrintable(used->objectName() + " " + used->metaObject()->className()));
-        }
-    }
 }
 
 QTEST_MAIN(tst_frmMain)

@@ -3,10 +3,12 @@
 
 #include "forms/Frame.h"
 #include "forms/Style.h"
+#include "forms/Twips.h"
 #include "forms/frmMain.h"
+#include "forms/frmMainLayout.h"
 #include "support/Bench.h"
-#include "support/CaptionFit.h"
 #include "support/Hex.h"
+#include "support/Layout.h"
 #include "support/Script.h"
 
 #include <QAccessible>
@@ -48,8 +50,6 @@ private slots:
     void fullLineMovesTheFocusWithoutCarryingTheKey();
     void lineBoxesRefuseCharactersTheyCannotSend();
     void optionsActWhenChosenInAnyWay();
-    void tabVisitsTheControlsInLayoutOrder();
-    void everyCaptionFits();
     void windowIsLaidOutAsDrawn();
 
 private:
@@ -259,42 +259,14 @@ void tst_panel::optionsActWhenChosenInAnyWay() {
     QCOMPARE(toHex(bench_->peer.received()), toHex(hex("FE 06 FE 07 FE 07")));
 }
 
-void tst_panel::tabVisitsTheControlsInLayoutOrder() {
-    frmMain& w = window();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.txtLine1->setFocus();
-    // As in the dialogs the layout comes from, each option group is one stop (entered at its
-    // chosen or first option; the arrow keys move within it).
-    const QStringList expected{
-        "txtLine1",       "txtLine2",    "optBlue",      "cmdSendAscii", "cmdClearLCD", "cboAddr",
-        "cmdSelect",      "cmdDeselect", "optBLON",      "optUC",        "cboRow",      "cboColumn",
-        "cmdSetCursor",   "cmdClrRow",   "cmdClrColumn", "cmdInput",     "cmdOnOutput", "cmdOffOutput",
-        "cmdShowStartup", "cboGraph",    "cmdInitGraph", "cmdChar(0)",   "cmdChar(1)",  "cmdChar(2)",
-        "cmdChar(3)",     "cmdChar(4)",  "cmdChar(5)",   "cmdChar(6)",   "cmdChar(7)",  "txtLine1"};
-    QStringList visited;
-    for (int i = 0; i < expected.size(); ++i) {
-        QWidget* focus = QApplication::focusWidget();
-        QVERIFY(focus);
-        // An editable list hands its focus to its text field; name the list.
-        if (qobject_cast<QComboBox*>(focus->parentWidget())) {
-            focus = focus->parentWidget();
-        }
-        visited << focus->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    QCOMPARE(visited, expected);
-}
-
-void tst_panel::everyCaptionFits() {
-    const QStringList problems = test::overflowingCaptions(&window());
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
-}
-
+// The main window as its layout table draws it, with its menu bar above and status bar below.
 void tst_panel::windowIsLaidOutAsDrawn() {
     frmMain& w = window();
-    // Client area 7020 x 7740 twips including the status bar, the menu bar above it.
-    QCOMPARE(w.centralWidget()->height() + w.statusBar()->height(), 516);
+    const QStringList problems = test::layoutProblems(&w, forms::frmMainLayout());
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    const QSize client = forms::twipsSize(forms::kMainClientWidth, forms::kMainClientHeight);
+    QCOMPARE(QSize(w.centralWidget()->width(), w.centralWidget()->height() + w.statusBar()->height()),
+             client);
     QCOMPARE(w.statusBar()->geometry().top(), w.centralWidget()->geometry().bottom() + 1);
     // The menu stays in the window (a global menu bar would drop both entries), and the window
     // follows the height the menu bar takes.
@@ -302,31 +274,20 @@ void tst_panel::windowIsLaidOutAsDrawn() {
     QFont large = w.menuBar()->font();
     large.setPixelSize(24);
     w.menuBar()->setFont(large);
-    QTRY_COMPARE(w.height(), w.menuBar()->height() + 516);
-    QCOMPARE(w.centralWidget()->size(), QSize(468, 491));
+    QTRY_COMPARE(w.height(), w.menuBar()->height() + client.height());
     QVERIFY((w.frameGeometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
     QCOMPARE(w.minimumSize(), w.maximumSize());
     QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QVERIFY(!w.windowIcon().pixmap(32, 32).isNull());
-    const QList<QAction*> menus = w.menuBar()->actions();
-    QCOMPARE(menus.size(), 3);
-    QCOMPARE(menus[0]->text(), QStringLiteral("Communication"));
-    QCOMPARE(menus[1]->text(), QStringLiteral("LCD Settings"));
-    QCOMPARE(menus[2]->text(), QStringLiteral("Tools")); // after the two laid-out entries
+    QStringList menus;
+    for (const QAction* menu : w.menuBar()->actions()) {
+        menus << menu->text();
+    }
+    QCOMPARE(menus, QStringList({"Communication", "LCD Settings", "Tools"})); // after the laid-out two
     // The line boxes belong to the window but lie inside the "TRIVEX" frame, drawn above it.
     QCOMPARE(w.txtLine1->parentWidget(), w.centralWidget());
-    QVERIFY(w.Frame1->geometry().contains(w.txtLine1->geometry()));
-    QVERIFY(w.Frame1->geometry().contains(w.txtLine2->geometry()));
     const QObjectList& stack = w.centralWidget()->children();
     QVERIFY(stack.indexOf(w.txtLine1) > stack.indexOf(w.Frame1));
-    // Every framed control lies inside its frame, below the caption line.
-    for (const forms::Frame* frame : w.findChildren<forms::Frame*>()) {
-        for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            QVERIFY2(frame->rect().contains(child->geometry()) &&
-                         child->y() >= frame->captionRect().bottom() / 2,
-                     qPrintable(child->objectName()));
-        }
-    }
 }
 
 QTEST_MAIN(tst_panel)

@@ -2,6 +2,7 @@
 // settings and COM numbers; the exchanges built on them are tested through the main window
 // (nested waits there too, as an exchange started during another's wait).
 
+#include "link/BusScan.h"
 #include "link/Devices.h"
 #include "link/LineSettings.h"
 #include "link/Link.h"
@@ -62,6 +63,9 @@ private slots:
     void receiveEventWaitsForTheThreshold();
     void readThatFindsNothingDoesNotDeafenThePort();
     void burstBeyondTheDriverBufferWaitsForTheLine();
+    void echoAndReplyInOneReadAreTold();
+    void scanWritesItsProbesAndStopFrames_data();
+    void scanWritesItsProbesAndStopFrames();
 
     void waitCountsItsTicksFromZero();
 
@@ -305,6 +309,38 @@ void tst_link::burstBeyondTheDriverBufferWaitsForTheLine() {
     QTRY_VERIFY_WITH_TIMEOUT(peer_->received().size() >= expected.size(), 10000);
     QVERIFY(peer_->received() == expected);
     QVERIFY(link_->MSComm1.PortOpen());
+}
+
+// USB adapters commonly hand the echo of what was written and the reply over in one read.
+void tst_link::echoAndReplyInOneReadAreTold() {
+    link_->MSComm1.setEchoStripping(true);
+    peer_->answer(hex("EF 65"), hex("EF 65 EE 65"));
+    QVERIFY(link_->selectDevice(0x65));
+    peer_->answer(hex("FE 0E"), hex("FE 0E EE 65 08"));
+    const InputOutcome input = link_->queryInput();
+    QVERIFY(input.answered && input.level == protocol::InputLevel::High);
+}
+
+// Every byte a scan writes: the stop frame of its echo check, then each probe; a module that
+// answers is released, and so is every module after a probe of the configuration address
+// (which puts them all into configuration), answered or not.
+void tst_link::scanWritesItsProbesAndStopFrames_data() {
+    QTest::addColumn<QString>("answering"); // the addresses that answer, as hex
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("nobody answers") << "" << toHex(hex("EA EF 64 EA EF 65 EF 66"));
+    QTest::newRow("101 answers") << "65" << toHex(hex("EA EF 64 EA EF 65 EA EF 66"));
+}
+
+void tst_link::scanWritesItsProbesAndStopFrames() {
+    QFETCH(QString, answering);
+    for (const QString& address : answering.split(' ', Qt::SkipEmptyParts)) {
+        peer_->answer(hex(qPrintable("EF " + address)), hex(qPrintable("EE " + address)));
+    }
+    BusScan scan(*link_);
+    QSignalSpy finished(&scan, &BusScan::finished);
+    QCOMPARE(scan.start(100, 102, {9600}), QString());
+    QVERIFY(finished.wait(5000));
+    QTEST(toHex(peer_->received()), "written");
 }
 
 void tst_link::waitCountsItsTicksFromZero() {

@@ -50,23 +50,6 @@ using test::hex;
 using test::MessageWatcher;
 using test::toHex;
 
-namespace {
-
-// A label that shows a value is read by what it shows. Qt announces a change of its text to
-// assistive technology only while the label has no accessible name of its own.
-void checkReadAsShown(const QLabel* label, const QString& shows) {
-    const QString text = label->textFormat() == Qt::RichText
-                             ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
-                             : label->text();
-    QVERIFY2(text.trimmed().startsWith(shows), qPrintable(text));
-    QCOMPARE(
-        QAccessible::queryAccessibleInterface(const_cast<QLabel*>(label))->text(QAccessible::Name).trimmed(),
-        text.trimmed());
-    QVERIFY(label->accessibleName().isEmpty());
-}
-
-} // namespace
-
 class tst_tools : public QObject {
     Q_OBJECT
 
@@ -74,8 +57,8 @@ private slots:
     void initTestCase() { forms::applyApplicationStyle(*qApp); }
     void cleanup();
 
-    void valueLabelsAreReadByWhatTheyShow_data();
-    void valueLabelsAreReadByWhatTheyShow();
+    void screenReadersReadEachControl_data();
+    void screenReadersReadEachControl();
 
     void trafficMonitorShowsEveryByteInWords();
     void trafficMonitorSendsBytesTypedInHex_data();
@@ -173,35 +156,44 @@ QStringList tst_tools::rows(const frmTraffic& monitor) const {
     return all;
 }
 
-void tst_tools::valueLabelsAreReadByWhatTheyShow_data() {
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("shows"); // how its text starts after the change
+// What screen readers and UI automation read: a control without a caption of its own by what it
+// is; a label that shows a value by that value (Qt announces a change of its text only while the
+// label has no name of its own), after the state changes. No control an operator uses goes
+// without a name.
+void tst_tools::screenReadersReadEachControl_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("reads"); // how its accessible name starts
+    test::row("line box", "txtLine2", "Line 2");
+    test::row("address list", "cboAddr", "RS485 Address");
+    test::row("UID list", "cboUID", "UID");
+    test::row("bitmap cell", "txtCustom(21)", "CHAR 3, byte 6");
+    test::row("speed list", "cboBaud", "Baud rate");
     test::row("status bar", "Panel1", "UID 101 Connected");
     test::row("input state", "Label4", "HIGH");
     test::row("port state line", "lblPortState", "COM2 closed: /dev/trivex-absent is not present");
     test::row("traffic count", "lblCount", "1 entry");
-    test::row("adapter echo", "lblEcho", "The adapter echoes");
     test::row("glyph row values", "lblValues", "dec  hex binary");
 }
 
-void tst_tools::valueLabelsAreReadByWhatTheyShow() {
-    QFETCH(QString, label);
-    QFETCH(QString, shows);
-    if (label == "lblEcho") {
-        frmScan& scan = openScan({"101"}, true);
-        scan.spnFrom->setValue(101);
-        scan.spnTo->setValue(101);
-        scan.chk4800->setChecked(false);
-        QSignalSpy finished(&scan.scan(), &link::BusScan::finished);
-        click(scan.cmdScan);
-        QVERIFY(finished.wait(5000));
-        checkReadAsShown(scan.lblEcho, shows);
-        return;
-    }
-    if (label == "lblValues") {
+void tst_tools::screenReadersReadEachControl() {
+    QFETCH(QString, control);
+    QFETCH(QString, reads);
+    auto check = [&](QWidget* widget) {
+        QVERIFY2(widget, qPrintable(control));
+        const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).trimmed();
+        QVERIFY2(name.startsWith(reads), qPrintable(name));
+        if (const auto* label = qobject_cast<QLabel*>(widget)) {
+            QCOMPARE(name, (label->textFormat() == Qt::RichText
+                                ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+                                : label->text())
+                               .trimmed());
+            QVERIFY(label->accessibleName().isEmpty());
+        }
+    };
+    if (control == "lblValues") {
         openEditor("0", 1, [&](forms::frmGlyph& editor) {
             QTest::keyClick(editor.grid, Qt::Key_Space);
-            checkReadAsShown(editor.lblValues, shows);
+            check(editor.lblValues);
         });
         return;
     }
@@ -209,19 +201,32 @@ void tst_tools::valueLabelsAreReadByWhatTheyShow() {
     bench_->set("Ports", "COM2", "/dev/trivex-absent");
     bench_->peer.answer(hex("EF 65"), hex("EE 65"));
     bench_->peer.answer(hex("FE 0E"), hex("EE 65 08"));
-    if (label == "lblCount") {
-        click(main_->cmdShowStartup);
-        QTRY_COMPARE(monitor.model().rowCount(), 1);
-        checkReadAsShown(monitor.lblCount, shows);
-    } else if (label == "lblPortState") {
-        main_->mnuComm->trigger();
+    main_->mnuConfig->trigger();
+    QWidgetList windows{main_.get(), &monitor, main_->configWindow()};
+    click(main_->cmdSelect);
+    click(main_->cmdInput);
+    QTRY_COMPARE(monitor.model().rowCount(), 4);
+    click(monitor.cmdClear);
+    click(main_->cmdShowStartup);
+    QTRY_COMPARE(monitor.model().rowCount(), 1);
+    main_->mnuComm->trigger();
+    windows << main_->commWindow();
+    if (control == "lblPortState") {
         test::act(main_->commWindow(), "index cboComm=1; click cmdSetPort");
-        checkReadAsShown(main_->commWindow()->lblPortState, shows);
-    } else {
-        click(main_->cmdSelect);
-        click(main_->cmdInput);
-        checkReadAsShown(main_->findChild<QLabel*>(label), shows);
     }
+    QWidget* widget = nullptr;
+    for (QWidget* window : windows) {
+        widget = widget ? widget : window->findChild<QWidget*>(control);
+        for (QWidget* used : window->findChildren<QWidget*>()) {
+            // (a list's own text field and view go by the list's name)
+            if (used->focusPolicy() & Qt::TabFocus && !used->inherits("QComboBoxListView") &&
+                !qobject_cast<QComboBox*>(used->parentWidget())) {
+                QVERIFY2(!QAccessible::queryAccessibleInterface(used)->text(QAccessible::Name).isEmpty(),
+                         qPrintable(used->objectName() + " " + used->metaObject()->className()));
+            }
+        }
+    }
+    check(widget);
 }
 
 void tst_tools::trafficMonitorShowsEveryByteInWords() {
@@ -374,6 +379,8 @@ void tst_tools::busScanFindsTheModules() {
     }
     QCOMPARE(scan.tblFound->rowCount(), seen.size());
     QCOMPARE(scan.lblEcho->text().isEmpty(), !echo);
+    QCOMPARE(QAccessible::queryAccessibleInterface(scan.lblEcho)->text(QAccessible::Name),
+             scan.lblEcho->text());
     // The port as it was before, and the main window's exchanges work again.
     QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("9600,n,8,1"));
     QCOMPARE(main_->MSComm1().RThreshold(), 2);
