@@ -6,12 +6,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
 #include <csignal>
 #include <grp.h>
@@ -348,7 +350,7 @@ void tst_settings::valuesKeepTheFilesEncoding() {
 }
 
 // Copies of the program writing to path, as the host mode below: each started, then all let go
-// at once behind a barrier, so that their writes overlap.
+// at once behind a barrier, so that their writes overlap; they are still running.
 QList<QProcess*> tst_settings::startWriters(const QStringList& writers, const QString& as) {
     QList<QProcess*> copies;
     for (const QString& writer : writers) {
@@ -369,16 +371,34 @@ QList<QProcess*> tst_settings::startWriters(const QStringList& writers, const QS
     }
     for (QProcess* copy : copies) {
         copy->write("\n");
-    }
-    for (QProcess* copy : copies) {
-        copy->waitForFinished(60000);
+        copy->waitForBytesWritten(1000); // a process's output goes out only while it is waited for
     }
     return copies;
 }
 
+// Two copies writing at once lose no key; and while a copy rewrites the file, it holds the
+// lock: whenever this test holds it, the file stands still.
 void tst_settings::twoCopiesOfTheProgramLoseNoKey() {
     const QString path = file();
     const QList<QProcess*> copies = startWriters({path + "|A", path + "|B"});
+    QLockFile lock(path + ".lock");
+    int held = 0;
+    auto version = [&path] {
+        struct stat info {};
+        ::stat(qPrintable(path), &info);
+        return std::make_pair(info.st_ino, info.st_mtim.tv_nsec);
+    };
+    while (copies[0]->state() != QProcess::NotRunning || copies[1]->state() != QProcess::NotRunning) {
+        if (lock.tryLock(0)) { // held briefly, now and then, so that the copies are not kept out
+            const auto before = version();
+            QThread::usleep(100);
+            QVERIFY(version() == before);
+            ++held;
+            lock.unlock();
+        }
+        copies[held % 2]->waitForFinished(2);
+    }
+    QVERIFY(held > 0);
     for (QProcess* copy : copies) {
         QCOMPARE(copy->exitCode(), 0);
     }
@@ -431,6 +451,7 @@ void tst_settings::rewriteKeepsWhatTheFileIs() {
     struct stat before {};
     QVERIFY(::stat(qPrintable(path), &before) == 0);
     const QList<QProcess*> copies = startWriters({path + "|W|1"}, writer);
+    QVERIFY(copies[0]->waitForFinished(10000));
     QCOMPARE(copies[0]->exitCode(), 0);
     QCOMPARE(IniFile(path).read("Race", "W1"), QStringLiteral("1"));
     struct stat after {};
