@@ -47,12 +47,11 @@ private slots:
 
     void windowDrivesTheVirtualModule();
     void reprogrammedModuleShowsItsGlyphAndAnswersAtItsNewAddress();
+    void theSimulatorProgramAnswersAndReports_data();
     void theSimulatorProgramAnswersAndReports();
     void theSimulatorLeavesAloneWhatItCannotUse_data();
     void theSimulatorLeavesAloneWhatItCannotUse();
     void attachingSaysWhatItCouldNotWrite();
-    void theSimulatorLeavesNoLinkBehind_data();
-    void theSimulatorLeavesNoLinkBehind();
     void commandLinesLeaveQtItsOwnOptions_data();
     void commandLinesLeaveQtItsOwnOptions();
 
@@ -145,14 +144,24 @@ void tst_e2e::reprogrammedModuleShowsItsGlyphAndAnswersAtItsNewAddress() {
     }
 }
 
+// The trivex-sim program answers and reports; ended by SIGTERM, or by its terminal closing
+// (SIGHUP), its output gone (SIGPIPE) or a quit key (SIGQUIT), it leaves no link behind to a
+// pseudo-terminal that the kernel gives to somebody's next terminal session.
+void tst_e2e::theSimulatorProgramAnswersAndReports_data() {
+    QTest::addColumn<int>("signal");
+    for (int signal : {SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) {
+        QTest::newRow(strsignal(signal)) << signal;
+    }
+}
+
 void tst_e2e::theSimulatorProgramAnswersAndReports() {
+    QFETCH(int, signal);
     bench_ = std::make_unique<test::Bench>();
     const QString link = bench_->path("sim-bus");
     QProcess simulator;
     simulator.setProcessChannelMode(QProcess::MergedChannels);
     simulator.start(QStringLiteral(TRIVEX_SIM_PATH),
                     {"--headless", "--link", link, "--module", "101", "--input-high", "101"});
-    QVERIFY(simulator.waitForStarted());
     QByteArray output;
     QTRY_VERIFY((output += simulator.readAll()).contains("COM1=" + link.toUtf8()));
     bench_->set("Ports", "COM1", link);
@@ -166,9 +175,11 @@ void tst_e2e::theSimulatorProgramAnswersAndReports() {
     click(w.cmdSendAscii);
     QTRY_VERIFY((output += simulator.readAll()).contains("|HI              |"));
     QVERIFY2(output.contains("FE 0E  input status query -> HIGH"), output);
-    simulator.terminate();
-    QVERIFY(simulator.waitForFinished());
-    QVERIFY(!QFileInfo::exists(link));
+    window_.reset();
+    ::kill(static_cast<pid_t>(simulator.processId()), signal);
+    QVERIFY(simulator.waitForFinished(5000));
+    QCOMPARE(simulator.exitStatus(), QProcess::NormalExit);
+    QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link + ".lock"));
 }
 
 // Paths the virtual module is given that hold something else: it refuses at once, with a
@@ -234,31 +245,6 @@ void tst_e2e::attachingSaysWhatItCouldNotWrite() {
                                       bench.path("bus")),
              qPrintable(outcome.message));
     QCOMPARE(test::readFile(bench.iniPath()), QByteArray("[LCD]\nUID=101\n"));
-}
-
-// Ended by its terminal closing (SIGHUP), its output gone (SIGPIPE) or a quit key (SIGQUIT), as
-// by SIGTERM: no link is left to a pseudo-terminal the kernel gives to somebody's next session.
-void tst_e2e::theSimulatorLeavesNoLinkBehind_data() {
-    QTest::addColumn<int>("signal");
-    for (int signal : {SIGHUP, SIGPIPE, SIGQUIT, SIGTERM}) {
-        QTest::newRow(strsignal(signal)) << signal;
-    }
-}
-
-void tst_e2e::theSimulatorLeavesNoLinkBehind() {
-    QFETCH(int, signal);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("bus");
-    QProcess simulator;
-    simulator.start(QStringLiteral(TRIVEX_SIM_PATH), {"--headless", "--link", link});
-    QByteArray output;
-    QTRY_VERIFY((output += simulator.readAllStandardOutput()).contains("COM1="));
-    QVERIFY(QFileInfo(link).isSymLink() && QFileInfo::exists(link + ".lock"));
-    ::kill(static_cast<pid_t>(simulator.processId()), signal);
-    QVERIFY(simulator.waitForFinished(5000));
-    QCOMPARE(simulator.exitStatus(), QProcess::NormalExit);
-    QVERIFY(!QFileInfo(link).isSymLink());
-    QVERIFY(!QFileInfo::exists(link + ".lock"));
 }
 
 // Each program with an argument list: it runs (Qt took its own options; it is then ended as a

@@ -49,8 +49,6 @@ private slots:
     void exchangeStartedDuringAWaitRunsFirst();
     void menusOpenOneWindowEach();
     void everyMenuEntryIsReachedFromTheKeyboard();
-    void aWindowOpenedByItselfIsWhollyOnScreen_data();
-    void aWindowOpenedByItselfIsWhollyOnScreen();
 
 private:
     frmMain& open(const QString& commPort = "1", const QString& setting = "9600,n,8,1");
@@ -100,21 +98,28 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen_data() {
     QTest::addColumn<QString>("commPort"); // COM2 stands for a device that is not there
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("reason");
-    test::row("no settings file values", "", "", "No port is set yet");
-    test::row("port number is text", "abc", "9600,n,8,1", "No port is set yet");
-    test::row("line settings refused", "1", "9600 baud", "\"9600 baud\" are not of the form 9600,n,8,1");
-    test::row("device not present", "2", "9600,n,8,1", "/dev/trivex-absent is not present");
+    QTest::addColumn<QString>("where");  // the main window's place on the screen
+    QTest::addColumn<QString>("placed"); // the port settings window beside it: right, left, or centred
+    test::row("no settings file values", "", "", "No port is set yet", "top left", "right");
+    test::row("port number is text", "abc", "9600,n,8,1", "No port is set yet", "top right", "left");
+    test::row("line settings refused", "1", "9600 baud", "\"9600 baud\" are not of the form 9600,n,8,1",
+              "middle", "centred");
+    test::row("device not present", "2", "9600,n,8,1", "/dev/trivex-absent is not present", "top left",
+              "right");
     test::row("port busy", "1", "9600,n,8,1",
               qPrintable(QStringLiteral("is busy: another program has it open (tst_frmMain, process %1)")
-                             .arg(QCoreApplication::applicationPid())));
+                             .arg(QCoreApplication::applicationPid())),
+              "top right", "left");
 }
 
 // The operator learns why from the windows alone: the port settings window comes up by itself
-// beside the main window, its state line saying why, and the status bar's tooltip says so too.
+// beside the main window (wholly on the screen: else centred), its state line saying why, and
+// the status bar's tooltip says so too.
 void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
     QFETCH(QString, commPort);
     QFETCH(QString, setting);
     QFETCH(QString, reason);
+    QFETCH(QString, where);
     bench_ = std::make_unique<Bench>(commPort, setting);
     bench_->set("Ports", "COM2", "/dev/trivex-absent");
     link::SerialControl holder; // another program holding COM1's device
@@ -131,12 +136,24 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
     QCOMPARE(stderrText.count('\n'), 1);
     QVERIFY(!w.MSComm1().PortOpen());
     QVERIFY(!w.commWindow()); // not before the main window is there
+    const QRect screen = w.screen()->availableGeometry();
+    w.adjustSize();
+    w.move(where == "top left"    ? screen.topLeft()
+           : where == "top right" ? QPoint(screen.right() - w.frameGeometry().width() + 1, screen.top())
+                                  : screen.center() - w.rect().center());
     w.show();
     QTRY_VERIFY(w.commWindow() && w.commWindow()->isVisible());
     QVERIFY2(w.commWindow()->stateText().contains(reason), qPrintable(w.commWindow()->stateText()));
     QVERIFY(QTextDocumentFragment::fromHtml(w.findChild<QLabel*>("Panel1")->toolTip())
                 .toPlainText()
                 .contains(reason));
+    const QRect comm = w.commWindow()->frameGeometry();
+    QVERIFY(screen.contains(comm));
+    QTEST(QString(comm.left() > w.frameGeometry().right()   ? "right"
+                  : comm.right() < w.frameGeometry().left() ? "left"
+                  : comm.center() == screen.center()        ? "centred"
+                                                            : "over the main window"),
+          "placed");
     QCOMPARE(w.statusText(), QStringLiteral("Device Not Selected"));
     bench_->peer.answer(hex("EF 65"), hex("EE 65"));
     click(w.cmdSelect);
@@ -313,42 +330,6 @@ void tst_frmMain::everyMenuEntryIsReachedFromTheKeyboard() {
     key(Qt::Key_Right);
     key(Qt::Key_Return);
     QTRY_VERIFY(w.configWindow());
-}
-
-// Placed beside the main window where there is room, else centred; never off the screen.
-void tst_frmMain::aWindowOpenedByItselfIsWhollyOnScreen_data() {
-    QTest::addColumn<QString>("where");  // of the main window
-    QTest::addColumn<QString>("placed"); // the port settings window: right, left or centred
-    test::row("at the top left", "top left", "right");
-    test::row("at the top right", "top right", "left");
-    test::row("in the middle", "middle", "centred");
-}
-
-void tst_frmMain::aWindowOpenedByItselfIsWhollyOnScreen() {
-    QFETCH(QString, where);
-    bench_ = std::make_unique<Bench>("2");
-    bench_->set("Ports", "COM2", "/dev/trivex-absent");
-    test::captureStderr([this] { window_ = std::make_unique<frmMain>(); });
-    frmMain& w = *window_;
-    const QRect screen = w.screen()->availableGeometry();
-    w.adjustSize();
-    const QPoint corner = where == "top left" ? screen.topLeft()
-                          : where == "top right"
-                              ? QPoint(screen.right() - w.frameGeometry().width() + 1, screen.top())
-                              : screen.center() - w.rect().center();
-    w.move(corner);
-    w.show();
-    QTRY_VERIFY(w.commWindow() && w.commWindow()->isVisible());
-    const QRect comm = w.commWindow()->frameGeometry();
-    QVERIFY2(
-        screen.contains(comm),
-        qPrintable(
-            QStringLiteral("%1,%2 %3x%4").arg(comm.x()).arg(comm.y()).arg(comm.width()).arg(comm.height())));
-    const QString placed = comm.left() > w.frameGeometry().right()   ? "right"
-                           : comm.right() < w.frameGeometry().left() ? "left"
-                           : comm.center() == screen.center()        ? "centred"
-                                                                     : "over";
-    QTEST(placed, "placed");
 }
 
 QTEST_MAIN(tst_frmMain)

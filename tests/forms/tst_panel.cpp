@@ -45,8 +45,6 @@ private slots:
     void controlsPutTheirCommandOnTheWire_data();
     void controlsPutTheirCommandOnTheWire();
     void windowChangesHappenWithThePortClosed();
-    void looksTintBothLinesAndSendNothing();
-    void optionGroupsAreIndependent();
     void fullLineMovesTheFocusWithoutCarryingTheKey();
     void lineBoxesRefuseCharactersTheyCannotSend();
     void optionsActWhenChosenInAnyWay();
@@ -133,67 +131,38 @@ void tst_panel::controlsPutTheirCommandOnTheWire() {
     QCOMPARE(window().cboGraph->count(), 81);
 }
 
+// What changes the window alone, also with the port closed: the looks tint both lines and send
+// nothing; the option groups are independent of each other; Clear Display empties both lines,
+// Init Graph enables its draw buttons and disables the custom characters.
 void tst_panel::windowChangesHappenWithThePortClosed() {
-    frmMain& w = window();
-    w.txtLine1->setText("ONE");
-    w.txtLine2->setText("TWO");
-    click(w.cmdSendAscii);
-    QCOMPARE(w.txtLine1->text(), QStringLiteral("ONE"));
-    QCOMPARE(w.txtLine2->text(), QStringLiteral("TWO"));
-    w.MSComm1().setPortOpen(false);
-    click(w.cmdClearLCD);
-    QVERIFY(w.txtLine1->text().isEmpty() && w.txtLine2->text().isEmpty());
-    QVERIFY(!w.cmdLtoR->isEnabled() && !w.cmdRToL->isEnabled());
-    for (QPushButton* character : w.cmdChar) {
-        QVERIFY(character->isEnabled());
-    }
-    click(w.cmdInitGraph);
-    click(w.cmdInitGraph);
-    QVERIFY(w.cmdLtoR->isEnabled() && w.cmdRToL->isEnabled());
-    QVERIFY(!w.Frame7->isEnabled());
-    for (QPushButton* character : w.cmdChar) {
-        QVERIFY(!character->isEnabled());
-    }
-    QTRY_VERIFY(bench_->peer.received().size() >= 1u);
-    QCOMPARE(toHex(bench_->peer.received()), toHex(hex("0D 4F 4E 45 0C 54 57 4F")));
-}
-
-void tst_panel::looksTintBothLinesAndSendNothing() {
     frmMain& w = window();
     auto look = [](const QLineEdit* line) {
         return std::make_pair(line->palette().color(QPalette::Base), line->palette().color(QPalette::Text));
     };
     const auto blueWhite = std::make_pair(QColor(0, 0, 255), QColor(255, 255, 255));
-    QVERIFY(w.optBlue->isChecked());
-    QCOMPARE(look(w.txtLine1), blueWhite);
-    w.txtLine1->setText("KEEP");
-    click(w.optYG);
     const auto green = std::make_pair(QColor(0, 255, 0), QApplication::palette().color(QPalette::Text));
-    QCOMPARE(look(w.txtLine1), green);
-    QCOMPARE(look(w.txtLine2), green);
-    click(w.optBlue);
-    QCOMPARE(look(w.txtLine1), blueWhite);
-    QCOMPARE(look(w.txtLine2), blueWhite);
-    QCOMPARE(w.txtLine1->text(), QStringLiteral("KEEP"));
-    w.variables().strCommand = hex("EA");
-    w.serialLink().SendCommand();
-    QTRY_VERIFY(bench_->peer.received().size() >= 1u);
-    QCOMPARE(toHex(bench_->peer.received()), toHex(hex("EA")));
-}
-
-void tst_panel::optionGroupsAreIndependent() {
-    frmMain& w = window();
+    QVERIFY(w.optBlue->isChecked() && look(w.txtLine1) == blueWhite);
     for (QRadioButton* option : {w.optUC, w.optBC, w.optHC, w.optBLON, w.optBLOFF, w.optBlink}) {
         QVERIFY(!option->isChecked());
     }
-    click(w.optBLOFF);
-    click(w.optBC);
-    QVERIFY(w.optBLOFF->isChecked() && w.optBC->isChecked() && w.optBlue->isChecked());
-    click(w.optYG);
-    click(w.optUC);
-    QVERIFY(w.optBLOFF->isChecked() && w.optUC->isChecked() && w.optYG->isChecked() && !w.optBC->isChecked());
-    click(w.optBlink);
-    QVERIFY(w.optBlink->isChecked() && !w.optBLOFF->isChecked() && w.optUC->isChecked());
+    test::act(&w, "text txtLine1=ONE; text txtLine2=TWO; click cmdSendAscii; click optYG");
+    QVERIFY(look(w.txtLine1) == green && look(w.txtLine2) == green);
+    test::act(&w, "click optBLOFF; click optBC; click optBlue; click optUC");
+    QVERIFY(look(w.txtLine1) == blueWhite && look(w.txtLine2) == blueWhite);
+    QVERIFY(w.optBLOFF->isChecked() && w.optUC->isChecked() && !w.optBC->isChecked() &&
+            w.optBlue->isChecked());
+    QCOMPARE(w.txtLine1->text() + w.txtLine2->text(), QStringLiteral("ONETWO"));
+    QTRY_COMPARE(toHex(bench_->peer.received()), toHex(hex("0D 4F 4E 45 0C 54 57 4F FE 07 FE 02 FE 01")));
+    w.MSComm1().setPortOpen(false);
+    click(w.cmdClearLCD);
+    QVERIFY(w.txtLine1->text().isEmpty() && w.txtLine2->text().isEmpty());
+    QVERIFY(!w.cmdLtoR->isEnabled() && !w.cmdRToL->isEnabled() && w.cmdChar[0]->isEnabled());
+    click(w.cmdInitGraph);
+    click(w.cmdInitGraph);
+    QVERIFY(w.cmdLtoR->isEnabled() && w.cmdRToL->isEnabled() && !w.Frame7->isEnabled());
+    for (QPushButton* character : w.cmdChar) {
+        QVERIFY(!character->isEnabled());
+    }
 }
 
 void tst_panel::fullLineMovesTheFocusWithoutCarryingTheKey() {

@@ -17,27 +17,26 @@ namespace trivex::test {
 
 namespace {
 
+QString size(const QSize& size) {
+    return QStringLiteral("%1x%2 px").arg(size.width()).arg(size.height());
+}
+
 QString overflow(const QWidget* control, const QString& text, const QRect& space, int flags = 0) {
     const QFontMetrics metrics(control->font());
     // Wrapped text: the widest word must fit across, the lines together must fit down.
-    int width = metrics.horizontalAdvance(text);
-    int height = metrics.height();
+    QSize needed(metrics.horizontalAdvance(text), metrics.height());
     if (flags & Qt::TextWordWrap) {
-        width = 0;
+        needed.setWidth(0);
         for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            width = std::max(width, metrics.horizontalAdvance(word));
+            needed.setWidth(std::max(needed.width(), metrics.horizontalAdvance(word)));
         }
-        height = metrics.boundingRect(space, flags, text).height();
+        needed.setHeight(metrics.boundingRect(space, flags, text).height());
     }
-    if (width <= space.width() && height <= space.height()) {
+    if (needed.width() <= space.width() && needed.height() <= space.height()) {
         return {};
     }
-    return QStringLiteral("%1 \"%2\": needs %3x%4 px, has %5x%6 px")
-        .arg(control->objectName(), text)
-        .arg(width)
-        .arg(height)
-        .arg(space.width())
-        .arg(space.height());
+    return QStringLiteral("%1 \"%2\": needs %3, has %4")
+        .arg(control->objectName(), text, size(needed), size(space.size()));
 }
 
 // Every caption, label or frame title under window that is wider or taller than the space its
@@ -55,25 +54,19 @@ QStringList overflowingCaptions(const QWidget* window) {
             const QRect space =
                 radio->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, radio);
             problem = overflow(radio, radio->text(), space);
-        } else if (const auto* label = qobject_cast<const QLabel*>(control);
-                   label && !label->text().isEmpty() && label->wordWrap()) {
+        } else if (const auto* label = qobject_cast<const QLabel*>(control); label && label->wordWrap()) {
             // A wrapping label fits when its lines fit down.
-            if (label->heightForWidth(label->width()) > label->height()) {
-                problem = QStringLiteral("%1: needs %2 px down, has %3 px")
-                              .arg(label->objectName())
-                              .arg(label->heightForWidth(label->width()))
-                              .arg(label->height());
+            const QSize needed(label->width(), label->heightForWidth(label->width()));
+            if (needed.height() > label->height()) {
+                problem = QStringLiteral("%1: needs %2, has %3")
+                              .arg(label->objectName(), size(needed), size(label->size()));
             }
         } else if (label && !label->text().isEmpty()) {
             problem = overflow(label, label->text(), label->contentsRect());
         } else if (const auto* frame = qobject_cast<const forms::Frame*>(control)) {
-            const QRect caption = frame->captionRect();
-            if (caption.right() >= frame->width() - 4) {
-                problem = QStringLiteral("%1 \"%2\": caption ends at %3 px, frame is %4 px wide")
-                              .arg(frame->objectName(), frame->title())
-                              .arg(caption.right())
-                              .arg(frame->width());
-            }
+            problem =
+                overflow(frame, frame->title(),
+                         QRect(0, 0, frame->width() - 4 - frame->captionRect().left(), frame->height()));
         }
         if (!problem.isEmpty()) {
             problems << problem;
@@ -129,19 +122,17 @@ QStringList layoutProblems(QWidget* window, const std::vector<forms::ControlSpec
         const auto* label = qobject_cast<const QLabel*>(control);
         QRect placed = control->geometry();
         if (label && label->wordWrap() && placed.height() >= drawn.height() / 2) {
-            placed.setHeight(drawn.height());
+            placed.setHeight(drawn.height()); // it may grow for a long text
         }
         if (placed != drawn) {
-            problems << QStringLiteral("%1: at %2,%3 %4x%5 px, drawn at %6,%7 %8x%9")
+            problems << QStringLiteral("%1: at %2,%3 %4, drawn at %5,%6 %7")
                             .arg(spec.name)
                             .arg(placed.x())
                             .arg(placed.y())
-                            .arg(placed.width())
-                            .arg(placed.height())
+                            .arg(size(placed.size()))
                             .arg(drawn.x())
                             .arg(drawn.y())
-                            .arg(drawn.width())
-                            .arg(drawn.height());
+                            .arg(size(drawn.size()));
         }
         if (!spec.caption.isEmpty() && captionOf(control) != spec.caption) {
             problems << QStringLiteral("%1: caption \"%2\", drawn \"%3\"")
