@@ -2,9 +2,9 @@
 // against a virtual module (its bus in TRIVEX_INI's Ports): the time from "Scan" to its end,
 // and what it found.
 
-#include "forms/Style.h"
 #include "forms/frmMain.h"
-#include "forms/frmScan.h"
+#include "forms/kit/Style.h"
+#include "forms/tools/frmScan.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,8 +3,8 @@
 // pseudo-terminal behind a symlink that disappears and comes back.
 
 #include "BenchSupport.h"
-#include "forms/Style.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Style.h"
 #include "link/Devices.h"
 #include "settings/Profile.h"
 

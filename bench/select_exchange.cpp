@@ -3,8 +3,8 @@
 // click to the status text, with the CPU time the program used while it waited.
 
 #include "BenchSupport.h"
-#include "forms/Style.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Style.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

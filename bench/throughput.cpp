@@ -2,8 +2,8 @@
 // written as the panel writes it, read on the far end by a thread of its own.
 
 #include "BenchSupport.h"
-#include "forms/Style.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Style.h"
 #include "protocol/Display.h"
 
 #include <QApplication>

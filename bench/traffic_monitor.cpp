@@ -3,10 +3,10 @@
 // and the memory the monitor holds after 100,000 entries.
 
 #include "BenchSupport.h"
-#include "forms/Style.h"
-#include "forms/TrafficModel.h"
 #include "forms/frmMain.h"
-#include "forms/frmTraffic.h"
+#include "forms/kit/Style.h"
+#include "forms/tools/TrafficModel.h"
+#include "forms/tools/frmTraffic.h"
 #include "protocol/Display.h"
 
 #include <QAction>

@@ -2,10 +2,10 @@
 // "Comm Port Settings" (two keys) opened and closed against a settings file on disk, timed from
 // the close to its return.
 
-#include "forms/Style.h"
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Style.h"
 #include "settings/Profile.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
-#include "forms/Style.h"
-#include "forms/Termination.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Style.h"
+#include "forms/kit/Termination.h"
 #include "link/Devices.h"
 #include "settings/Profile.h"
 

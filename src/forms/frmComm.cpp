@@ -1,11 +1,11 @@
 #include "forms/frmComm.h"
 
-#include "forms/Messages.h"
-#include "forms/StoreSettings.h"
-#include "forms/Style.h"
-#include "forms/Twips.h"
 #include "forms/frmCommLayout.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Messages.h"
+#include "forms/kit/StoreSettings.h"
+#include "forms/kit/Style.h"
+#include "forms/kit/Twips.h"
 #include "link/Devices.h"
 #include "link/LineSettings.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/Controls.h"
+#include "forms/kit/Controls.h"
 #include "protocol/Configuration.h"
 #include "settings/IniFile.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/Controls.h"
+#include "forms/kit/Controls.h"
 #include "link/Devices.h"
 #include "link/Link.h"
 #include "link/SharedVariables.h"

@@ -1,13 +1,13 @@
 // The main window's serial port: opening it at start-up, its state in words, and telling the
 // operator in the windows (never only on stderr) when it cannot be opened or goes away.
 
-#include "forms/Messages.h"
-#include "forms/StoreSettings.h"
-#include "forms/Style.h"
-#include "forms/Texts.h"
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Messages.h"
+#include "forms/kit/StoreSettings.h"
+#include "forms/kit/Style.h"
+#include "forms/kit/Texts.h"
 #include "link/LineSettings.h"
 #include "protocol/Markers.h"
 #include "settings/Profile.h"

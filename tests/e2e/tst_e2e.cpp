@@ -1,9 +1,9 @@
 // The program's windows talking to the virtual module over a pseudo-terminal: in this process
 // (to switch its input line) and as the trivex-sim program itself.
 
-#include "forms/Style.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Style.h"
 #include "sim/core/Bus.h"
 #include "sim/runtime/Attach.h"
 #include "sim/runtime/PtyBus.h"

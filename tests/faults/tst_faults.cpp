@@ -2,13 +2,13 @@
 // that cannot be written or are replaced under an open window, and termination by a signal.
 // (A busy port: tst_frmMain; a long burst: tst_link.)
 
-#include "forms/Style.h"
-#include "forms/Termination.h"
-#include "forms/TrafficModel.h"
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
-#include "forms/frmTraffic.h"
+#include "forms/kit/Style.h"
+#include "forms/kit/Termination.h"
+#include "forms/tools/TrafficModel.h"
+#include "forms/tools/frmTraffic.h"
 #include "settings/Profile.h"
 #include "support/Bench.h"
 #include "support/Hex.h"

@@ -1,11 +1,11 @@
 // "Comm Port Settings": preselection, switching the live port between two pty pairs, what is
 // stored at close, and refusals that change nothing.
 
-#include "forms/Style.h"
-#include "forms/Twips.h"
 #include "forms/frmComm.h"
 #include "forms/frmCommLayout.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Style.h"
+#include "forms/kit/Twips.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/Layout.h"

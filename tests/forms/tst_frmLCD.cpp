@@ -1,11 +1,11 @@
 // "Configure LCD": what it loads and stores, the two writes of each Set button on the pty,
 // its messages, refusals that write nothing, and its layout.
 
-#include "forms/Style.h"
-#include "forms/Twips.h"
 #include "forms/frmLCD.h"
 #include "forms/frmLCDLayout.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Style.h"
+#include "forms/kit/Twips.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/Layout.h"

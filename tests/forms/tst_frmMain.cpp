@@ -1,10 +1,10 @@
 // The main window's start-up, device selection and input status, against a pty peer.
 
-#include "forms/Style.h"
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
-#include "forms/frmScan.h"
+#include "forms/kit/Style.h"
+#include "forms/tools/frmScan.h"
 #include "link/Devices.h"
 #include "support/Bench.h"
 #include "support/Hex.h"

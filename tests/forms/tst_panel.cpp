@@ -1,11 +1,11 @@
 // The display control panel and the main window's layout: the bytes each control puts on the
 // wire, what it changes in the window, the line-box key rule, tab order and fitting captions.
 
-#include "forms/Frame.h"
-#include "forms/Style.h"
-#include "forms/Twips.h"
 #include "forms/frmMain.h"
 #include "forms/frmMainLayout.h"
+#include "forms/kit/Frame.h"
+#include "forms/kit/Style.h"
+#include "forms/kit/Twips.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/Layout.h"

@@ -1,8 +1,8 @@
 #include "Layout.h"
 
-#include "forms/Button.h"
-#include "forms/Frame.h"
-#include "forms/Twips.h"
+#include "forms/kit/Button.h"
+#include "forms/kit/Frame.h"
+#include "forms/kit/Twips.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "Script.h"
 
-#include "forms/LineBox.h"
+#include "forms/kit/LineBox.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

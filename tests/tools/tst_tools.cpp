@@ -1,14 +1,14 @@
 // The windows beyond the laid-out three: the traffic monitor against a pty peer, the bus scan
 // against the virtual module, and the glyph editor of "Configure LCD".
 
-#include "forms/Style.h"
-#include "forms/TrafficModel.h"
 #include "forms/frmComm.h"
-#include "forms/frmGlyph.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
-#include "forms/frmScan.h"
-#include "forms/frmTraffic.h"
+#include "forms/kit/Style.h"
+#include "forms/tools/TrafficModel.h"
+#include "forms/tools/frmGlyph.h"
+#include "forms/tools/frmScan.h"
+#include "forms/tools/frmTraffic.h"
 #include "sim/core/Bus.h"
 #include "sim/runtime/PtyBus.h"
 #include "support/Bench.h"

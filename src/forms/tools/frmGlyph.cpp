@@ -1,7 +1,7 @@
-#include "forms/frmGlyph.h"
+#include "forms/tools/frmGlyph.h"
 
-#include "forms/GlyphLibrary.h"
-#include "forms/Messages.h"
+#include "forms/kit/Messages.h"
+#include "forms/tools/GlyphLibrary.h"
 #include "protocol/Markers.h"
 #include "protocol/Text.h"
 #include "settings/CharacterSet.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/GlyphWidgets.h"
+#include "forms/tools/GlyphWidgets.h"
 
 #include <QDialog>
 #include <QStringList>

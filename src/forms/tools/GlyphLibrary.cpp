@@ -1,4 +1,4 @@
-#include "forms/GlyphLibrary.h"
+#include "forms/tools/GlyphLibrary.h"
 
 namespace trivex::forms {
 

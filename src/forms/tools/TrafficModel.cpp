@@ -1,4 +1,4 @@
-#include "forms/TrafficModel.h"
+#include "forms/tools/TrafficModel.h"
 
 #include "protocol/Decoder.h"
 

@@ -1,8 +1,8 @@
-#include "forms/frmScan.h"
+#include "forms/tools/frmScan.h"
 
-#include "forms/Messages.h"
-#include "forms/Style.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Messages.h"
+#include "forms/kit/Style.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

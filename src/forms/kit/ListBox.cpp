@@ -1,4 +1,4 @@
-#include "forms/ListBox.h"
+#include "forms/kit/ListBox.h"
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>

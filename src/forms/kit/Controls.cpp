@@ -1,9 +1,9 @@
-#include "forms/Controls.h"
+#include "forms/kit/Controls.h"
 
-#include "forms/Button.h"
-#include "forms/Frame.h"
-#include "forms/ListBox.h"
-#include "forms/Twips.h"
+#include "forms/kit/Button.h"
+#include "forms/kit/Frame.h"
+#include "forms/kit/ListBox.h"
+#include "forms/kit/Twips.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "forms/Style.h"
+#include "forms/kit/Style.h"
 
-#include "forms/ListBox.h"
+#include "forms/kit/ListBox.h"
 #include "icons/SvgIcon.h"
 
 #include <QApplication>

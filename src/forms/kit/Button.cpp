@@ -1,4 +1,4 @@
-#include "forms/Button.h"
+#include "forms/kit/Button.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

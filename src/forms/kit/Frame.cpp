@@ -1,4 +1,4 @@
-#include "forms/Frame.h"
+#include "forms/kit/Frame.h"
 
 #include <QPainter>
 

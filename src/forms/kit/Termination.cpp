@@ -1,6 +1,6 @@
-#include "forms/Termination.h"
+#include "forms/kit/Termination.h"
 
-#include "forms/Messages.h"
+#include "forms/kit/Messages.h"
 
 #include <QApplication>
 #include <QPointer>

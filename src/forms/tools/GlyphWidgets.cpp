@@ -1,4 +1,4 @@
-#include "forms/GlyphWidgets.h"
+#include "forms/tools/GlyphWidgets.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

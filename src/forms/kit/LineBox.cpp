@@ -1,4 +1,4 @@
-#include "forms/LineBox.h"
+#include "forms/kit/LineBox.h"
 
 #include "protocol/Text.h"
 

@@ -1,6 +1,6 @@
-#include "forms/StoreSettings.h"
+#include "forms/kit/StoreSettings.h"
 
-#include "forms/Messages.h"
+#include "forms/kit/Messages.h"
 #include "settings/Profile.h"
 
 #include <QStringList>

@@ -1,9 +1,9 @@
-#include "forms/frmTraffic.h"
+#include "forms/tools/frmTraffic.h"
 
-#include "forms/Messages.h"
-#include "forms/Style.h"
-#include "forms/TrafficModel.h"
 #include "forms/frmMain.h"
+#include "forms/kit/Messages.h"
+#include "forms/kit/Style.h"
+#include "forms/tools/TrafficModel.h"
 #include "protocol/Text.h"
 #include "settings/FileAccess.h"
 

@@ -1,6 +1,6 @@
-#include "forms/Messages.h"
+#include "forms/kit/Messages.h"
 
-#include "forms/Texts.h"
+#include "forms/kit/Texts.h"
 
 #include <QLabel>
 #include <QTextDocument>
