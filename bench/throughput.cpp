@@ -25,8 +25,7 @@ int main(int argc, char* argv[]) {
     QElapsedTimer wall;
     wall.start();
     for (int i = 0; i < commands; ++i) {
-        window.variables().strCommand = command;
-        window.serialLink().SendCommand();
+        window.serialLink().SendCommand(command);
     }
     while (received < total && wall.elapsed() < 20000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

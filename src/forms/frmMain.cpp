@@ -334,22 +334,17 @@ void frmMain::cmdInput_Click() {
     }
 }
 
-void frmMain::send(const protocol::Bytes& bytes) {
-    modVariables.strCommand = bytes;
-    link_.SendCommand();
-}
-
 void frmMain::cmdSendAscii_Click() {
     const protocol::Bytes line1 = protocol::displayBytes(txtLine1->text().toStdU32String());
     const protocol::Bytes line2 = protocol::displayBytes(txtLine2->text().toStdU32String());
     if (line1.empty() && line2.empty()) {
         return;
     }
-    send(protocol::writeText(line1, line2));
+    link_.SendCommand(protocol::writeText(line1, line2));
 }
 
 void frmMain::cmdClearLCD_Click() {
-    send(protocol::clearDisplay());
+    link_.SendCommand(protocol::clearDisplay());
     txtLine1->clear();
     txtLine2->clear();
 }
@@ -376,13 +371,13 @@ void frmMain::optYG_Click() {
 }
 
 void frmMain::optUC_Click() {
-    send(protocol::underlineCursor());
+    link_.SendCommand(protocol::underlineCursor());
 }
 void frmMain::optBC_Click() {
-    send(protocol::blinkingCursor());
+    link_.SendCommand(protocol::blinkingCursor());
 }
 void frmMain::optHC_Click() {
-    send(protocol::hideCursor());
+    link_.SendCommand(protocol::hideCursor());
 }
 
 std::optional<std::uint8_t> frmMain::selectedPosition(QComboBox* list) {
@@ -401,34 +396,34 @@ void frmMain::cmdSetCursor_Click() {
     const auto row = selectedPosition(cboRow);
     const auto column = selectedPosition(cboColumn);
     if (row && column) {
-        send(protocol::setCursorPosition(*row, *column));
+        link_.SendCommand(protocol::setCursorPosition(*row, *column));
     }
 }
 
 void frmMain::cmdClrRow_Click() {
     if (const auto row = selectedPosition(cboRow)) {
-        send(protocol::clearRow(*row));
+        link_.SendCommand(protocol::clearRow(*row));
     }
 }
 
 void frmMain::cmdClrColumn_Click() {
     if (const auto column = selectedPosition(cboColumn)) {
-        send(protocol::clearColumn(*column));
+        link_.SendCommand(protocol::clearColumn(*column));
     }
 }
 
 void frmMain::optBLON_Click() {
-    send(protocol::backlightOn());
+    link_.SendCommand(protocol::backlightOn());
 }
 void frmMain::optBLOFF_Click() {
-    send(protocol::backlightOff());
+    link_.SendCommand(protocol::backlightOff());
 }
 void frmMain::optBlink_Click() {
-    send(protocol::backlightBlink());
+    link_.SendCommand(protocol::backlightBlink());
 }
 
 void frmMain::cmdInitGraph_Click() {
-    send(protocol::initGraph());
+    link_.SendCommand(protocol::initGraph());
     cmdLtoR->setEnabled(true);
     cmdRToL->setEnabled(true);
     Frame7->setEnabled(false);
@@ -436,28 +431,28 @@ void frmMain::cmdInitGraph_Click() {
 
 void frmMain::cmdLtoR_Click() {
     if (const auto length = selectedPosition(cboGraph)) {
-        send(protocol::graphLeftToRight(*length));
+        link_.SendCommand(protocol::graphLeftToRight(*length));
     }
 }
 
 void frmMain::cmdRToL_Click() {
     if (const auto length = selectedPosition(cboGraph)) {
-        send(protocol::graphRightToLeft(*length));
+        link_.SendCommand(protocol::graphRightToLeft(*length));
     }
 }
 
 void frmMain::cmdChar_Click(int index) {
-    send(protocol::customCharacter(index + 1));
+    link_.SendCommand(protocol::customCharacter(index + 1));
 }
 
 void frmMain::cmdShowStartup_Click() {
-    send(protocol::showDefaultScreen());
+    link_.SendCommand(protocol::showDefaultScreen());
 }
 void frmMain::cmdOnOutput_Click() {
-    send(protocol::outputOn());
+    link_.SendCommand(protocol::outputOn());
 }
 void frmMain::cmdOffOutput_Click() {
-    send(protocol::outputOff());
+    link_.SendCommand(protocol::outputOff());
 }
 
 // The line-box key rule: a key that produces a character in a full line moves the focus to the

@@ -152,8 +152,6 @@ private:
     // Brings up the port settings window beside this one, its state line saying why the port
     // is not open; before this window is first shown, once it is.
     void tellPortProblem();
-    // strCommand = bytes, then SendCommand.
-    void send(const protocol::Bytes& bytes);
     // The position of the entry that a list names by its text; restores the list when the
     // typed text names none.
     std::optional<std::uint8_t> selectedPosition(QComboBox* list);

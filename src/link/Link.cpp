@@ -59,10 +59,9 @@ bool Link::writeConfiguration(const protocol::Bytes& write1, const protocol::Byt
     return false;
 }
 
-void Link::SendCommand() {
-    if (MSComm1.PortOpen()) {
-        MSComm1.Output(vars_.strCommand);
-    }
+bool Link::SendCommand(const protocol::Bytes& bytes) {
+    vars_.strCommand = bytes;
+    return MSComm1.PortOpen() && MSComm1.Output(vars_.strCommand);
 }
 
 void Link::WaitTicks(std::int16_t count) {
@@ -100,31 +99,23 @@ void Link::MSComm1_OnComm() {
     }
 }
 
-bool Link::sendRaw(const protocol::Bytes& bytes) {
-    vars_.strCommand = bytes;
-    return MSComm1.Output(vars_.strCommand);
-}
-
 bool Link::selectDevice(std::uint8_t address) {
     vars_.bytAddress = address;
-    vars_.strCommand = protocol::startFrame(address);
-    SendCommand();
+    SendCommand(protocol::startFrame(address));
     vars_.bResponse = false;
     waitForReply();
     return vars_.bResponse;
 }
 
 bool Link::releaseDevice() {
-    vars_.strCommand = protocol::stopFrame();
-    SendCommand();
+    SendCommand(protocol::stopFrame());
     waitForReply();
     return vars_.bResponse;
 }
 
 InputOutcome Link::queryInput() {
     MSComm1.setRThreshold(protocol::kInputReplyLength);
-    vars_.strCommand = protocol::inputStatusQuery();
-    SendCommand();
+    SendCommand(protocol::inputStatusQuery());
     vars_.bResponse = false;
     waitForReply();
     InputOutcome outcome;

@@ -34,8 +34,9 @@ public:
     SerialControl MSComm1;
     QTimer Timer1;
 
-    // Writes strCommand while the port is open; otherwise does nothing.
-    void SendCommand();
+    // Puts bytes into strCommand and writes them while the port is open; otherwise writes
+    // nothing. True when they went out.
+    bool SendCommand(const protocol::Bytes& bytes);
 
     // Returns once intTicks has reached count, handling window events meanwhile. The event
     // loop sleeps between events instead of polling.
@@ -58,9 +59,6 @@ public:
     // meanwhile keeps the debt (the traffic monitor says so).
     bool writeConfiguration(const protocol::Bytes& write1, const protocol::Bytes& write2);
     bool owesStopFrame() const { return owed_.has_value(); }
-
-    // Bytes the operator typed, written as they are; false when the port is not open.
-    bool sendRaw(const protocol::Bytes& bytes);
 
     // While held, the reply watcher leaves received bytes to whoever reads them (a bus scan).
     void holdReplies(bool held) { held_ = held; }

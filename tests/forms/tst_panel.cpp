@@ -118,8 +118,7 @@ void tst_panel::controlsPutTheirCommandOnTheWire() {
     QFETCH(QString, list);
     test::act(&window(), script);
     // A trailing marker byte proves that nothing else came before it.
-    window().variables().strCommand = hex("EA");
-    window().serialLink().SendCommand();
+    window().serialLink().SendCommand(hex("EA"));
     QTRY_VERIFY(bench_->peer.received().size() >=
                 std::size_t(expected.count(' ') + (expected.isEmpty() ? 1 : 2)));
     QCOMPARE(toHex(bench_->peer.received()), expected.isEmpty() ? QByteArray("EA") : expected + " EA");

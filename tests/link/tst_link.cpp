@@ -298,9 +298,8 @@ void tst_link::burstBeyondTheDriverBufferWaitsForTheLine() {
     peer_->setReading(false);
     std::string expected;
     for (int i = 0; i < 4000; ++i) {
-        vars_->strCommand =
-            hex("0D") + std::string(15, char('A' + i % 26)) + hex("0C") + std::string(16, 'z');
-        link_->SendCommand();
+        link_->SendCommand(hex("0D") + std::string(15, char('A' + i % 26)) + hex("0C") +
+                           std::string(16, 'z'));
         expected += vars_->strCommand;
     }
     QCoreApplication::processEvents();

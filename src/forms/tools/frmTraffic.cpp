@@ -237,7 +237,7 @@ void frmTraffic::sendRaw() {
         showMessage(this, QMessageBox::Warning, kHexRefused.arg(txtRaw->text()));
         return;
     }
-    if (!main_.serialLink().sendRaw(*bytes)) {
+    if (!main_.serialLink().SendCommand(*bytes)) {
         main_.tellPortNotOpen(this);
     }
 }
