@@ -52,7 +52,7 @@ int main(int argc, char* argv[]) {
     trivex::settings::useSettingsFile(ini);
     int master = plugIn(link);
     trivex::forms::frmMain window;
-    auto& port = window.MSComm1();
+    auto& port = window.session().MSComm1();
 
     close(master); // pulled
     QFile::remove(link);

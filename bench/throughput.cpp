@@ -25,7 +25,7 @@ int main(int argc, char* argv[]) {
     QElapsedTimer wall;
     wall.start();
     for (int i = 0; i < commands; ++i) {
-        window.serialLink().SendCommand(command);
+        window.session().link().SendCommand(command);
     }
     while (received < total && wall.elapsed() < 20000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

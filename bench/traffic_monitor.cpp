@@ -62,7 +62,7 @@ Burst burst(trivex::forms::frmMain& window, int master) {
     int sent = 0;
     std::function<void()> sendBatch = [&] {
         for (int i = 0; i < batch && sent < commands; ++i, ++sent) {
-            window.serialLink().SendCommand(command);
+            window.session().link().SendCommand(command);
         }
         if (sent < commands) {
             QTimer::singleShot(0, sendBatch);

@@ -1,7 +1,6 @@
 #include "forms/frmComm.h"
 
 #include "forms/frmCommLayout.h"
-#include "forms/frmMain.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
@@ -40,9 +39,9 @@ std::optional<int> portNamed(const QString& text) {
 
 } // namespace
 
-frmComm::frmComm(frmMain& main)
+frmComm::frmComm(session::PortSession& session)
     : QWidget(nullptr)
-    , main_(main) {
+    , session_(session) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmComm"));
     setWindowTitle(QStringLiteral("Comm Port Settings"));
@@ -62,6 +61,7 @@ frmComm::frmComm(frmMain& main)
     lblPortState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     makeFixedWindow(this, twipsSize(kCommClientWidth, kCommClientHeight));
     connect(cmdSetPort, &QPushButton::clicked, this, &frmComm::cmdSetPort_Click);
+    connect(&session_, &session::PortSession::stateChanged, this, [this] { showState(session_.portState()); });
     // Devices come and go (a USB adapter plugged in): the tooltips are brought up to date
     // whenever the list opens.
     cboComm->view()->installEventFilter(this);
@@ -73,20 +73,20 @@ void frmComm::Form_Load() {
         cboComm->addItem(QStringLiteral("COM%1").arg(port));
     }
     describePorts();
-    portAtLoad_ = main_.variables().strCommPort;
-    settingsAtLoad_ = main_.variables().strSettings;
-    const std::optional<int> port = portNamed(main_.variables().strCommPort);
+    portAtLoad_ = session_.variables().strCommPort;
+    settingsAtLoad_ = session_.variables().strSettings;
+    const std::optional<int> port = portNamed(session_.variables().strCommPort);
     cboComm->setCurrentIndex(port ? *port - 1 : -1);
-    showState(main_.portState());
+    showState(session_.portState());
     cboBaud->addItem(k9600);
     cboBaud->addItem(k4800);
-    cboBaud->setCurrentText(main_.variables().strSettings == kSettings9600 ? k9600 : k4800);
+    cboBaud->setCurrentText(session_.variables().strSettings == kSettings9600 ? k9600 : k4800);
 }
 
 // Each entry's tooltip names the device it stands for, what it is, and whether it is there now.
 void frmComm::describePorts() {
     for (int port = 1; port <= link::kComNumbers; ++port) {
-        const link::PortChoice choice = main_.ports().choice(port);
+        const link::PortChoice choice = session_.ports().choice(port);
         QString text = QStringLiteral("COM%1 stands for %2").arg(port).arg(choice.device);
         if (choice.info && !choice.info->summary().isEmpty()) {
             text += QStringLiteral(" (%1)").arg(choice.info->summary());
@@ -98,28 +98,18 @@ void frmComm::describePorts() {
 }
 
 void frmComm::cmdSetPort_Click() {
-    if (main_.isScanning()) {
+    if (session_.isScanning()) {
         showState(QStringLiteral("A bus scan is running: the port is switched when it has ended. ") +
-                  main_.portState());
+                  session_.portState());
         return;
     }
     // Text that names no port changes nothing: not the port, not the variables.
     const std::optional<int> port = portNamed(cboComm->currentText());
     if (!port) {
-        showState(kPortRefused.arg(cboComm->currentText(), main_.portState()));
+        showState(kPortRefused.arg(cboComm->currentText(), session_.portState()));
         return;
     }
-    link::SerialControl& serial = main_.MSComm1();
-    if (serial.PortOpen()) {
-        serial.setPortOpen(false);
-    }
-    link::SharedVariables& vars = main_.variables();
-    vars.strCommPort = QString::number(*port);
-    vars.strSettings = cboBaud->currentText() == k9600 ? kSettings9600 : kSettings4800;
-    serial.setCommPort(*port);
-    serial.setSettings(vars.strSettings);
-    serial.setPortOpen(true);
-    main_.portChanged();
+    session_.switchPort(*port, cboBaud->currentText() == k9600 ? kSettings9600 : kSettings4800);
     describePorts();
 }
 
@@ -146,12 +136,12 @@ void frmComm::showState(const QString& text) {
 // did not change here keeps whatever the file holds by then, and is written only where the
 // file lacks it.
 void frmComm::Form_Unload() {
-    const link::SharedVariables& vars = main_.variables();
+    const link::SharedVariables& vars = session_.variables();
     QList<settings::IniEntry> entries{
         {kSection, QStringLiteral("CommPort"), vars.strCommPort, vars.strCommPort == portAtLoad_},
         {kSection, QStringLiteral("Setting"), vars.strSettings, vars.strSettings == settingsAtLoad_}};
     if (const std::optional<int> port = link::parseCommPort(vars.strCommPort)) {
-        const link::PortChoice choice = main_.ports().choice(*port);
+        const link::PortChoice choice = session_.ports().choice(*port);
         if (choice.origin == link::PortChoice::Origin::Found && !choice.device.isEmpty()) {
             entries.append(
                 {QStringLiteral("Ports"), QStringLiteral("COM%1").arg(*port), choice.device, true});

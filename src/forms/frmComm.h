@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/kit/Controls.h"
+#include "session/PortSession.h"
 
 #include <QWidget>
 
@@ -10,14 +11,12 @@ class QPushButton;
 
 namespace trivex::forms {
 
-class frmMain;
-
 // "Comm Port Settings": shows the port number and line settings the program runs with,
-// switches the main window's one port on "SET", and stores both when it closes.
+// switches the program's one port on "SET", and stores both when it closes.
 class frmComm : public QWidget {
     Q_OBJECT
 public:
-    explicit frmComm(frmMain& main);
+    explicit frmComm(session::PortSession& session);
 
     const ControlSet& controls() const { return controls_; }
 
@@ -40,7 +39,7 @@ protected:
 private:
     void describePorts();
 
-    frmMain& main_;
+    session::PortSession& session_;
     ControlSet controls_;
     QString state_;
     QString portAtLoad_; // the values shown when the window opened

@@ -1,7 +1,6 @@
 #include "forms/frmLCD.h"
 
 #include "forms/frmLCDLayout.h"
-#include "forms/frmMain.h"
 #include "forms/kit/LineBox.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/StoreSettings.h"
@@ -64,9 +63,9 @@ QString lineAsSent(const QString& text) {
 
 } // namespace
 
-frmLCD::frmLCD(frmMain& main)
+frmLCD::frmLCD(session::PortSession& session)
     : QWidget(nullptr)
-    , main_(main) {
+    , session_(session) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmLCD"));
     setWindowTitle(QStringLiteral("Configure LCD"));
@@ -168,10 +167,10 @@ void frmLCD::closeEvent(QCloseEvent* event) {
 }
 
 void frmLCD::whenPortOpen(void (frmLCD::*send)()) {
-    if (main_.MSComm1().PortOpen()) {
+    if (session_.MSComm1().PortOpen()) {
         (this->*send)();
     } else {
-        main_.tellPortNotOpen(this);
+        tellPortNotOpen(this, session_);
     }
 }
 
@@ -189,10 +188,10 @@ void frmLCD::cmdCustom_Click() {
 }
 
 bool frmLCD::write(const protocol::ConfigurationCommand& command) {
-    if (main_.serialLink().writeConfiguration(command.write1, command.write2)) {
+    if (session_.link().writeConfiguration(command.write1, command.write2)) {
         return true;
     }
-    main_.tellPortNotOpen(this);
+    tellPortNotOpen(this, session_);
     return false;
 }
 

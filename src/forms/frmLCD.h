@@ -2,6 +2,7 @@
 
 #include "forms/kit/Controls.h"
 #include "protocol/Configuration.h"
+#include "session/PortSession.h"
 #include "settings/IniFile.h"
 
 #include <QWidget>
@@ -15,15 +16,13 @@ class QRadioButton;
 
 namespace trivex::forms {
 
-class frmMain;
-
 // "Configure LCD": reprograms a module's address, line speed, default screen and custom
-// character bitmaps through the main window's port. Loads section "LCD" when it opens and
+// character bitmaps through the program's port. Loads section "LCD" when it opens and
 // stores what the operator changed in it when it closes, bitmap cells included.
 class frmLCD : public QWidget {
     Q_OBJECT
 public:
-    explicit frmLCD(frmMain& main);
+    explicit frmLCD(session::PortSession& session);
 
     const ControlSet& controls() const { return controls_; }
 
@@ -62,14 +61,14 @@ private:
     void SendCustomCharacters();
     // The port test of every Set button: runs send while the port is open, else says so.
     void whenPortOpen(void (frmLCD::*send)());
-    // Both writes of a configuration command, straight to the main window's port; "Port Not
+    // Both writes of a configuration command, straight to the port; "Port Not
     // Open" and false when they did not both go out.
     bool write(const protocol::ConfigurationCommand& command);
     void markCell(QLineEdit* cell, bool bad);
     // The keys the window stores, with the values it shows now.
     QList<settings::IniEntry> shownValues() const;
 
-    frmMain& main_;
+    session::PortSession& session_;
     QList<settings::IniEntry> shownAtLoad_;
     ControlSet controls_;
 };

@@ -5,6 +5,7 @@
 #include "forms/frmMainLayout.h"
 #include "forms/kit/Frame.h"
 #include "forms/kit/LineBox.h"
+#include "forms/kit/Messages.h"
 #include "forms/kit/Style.h"
 #include "forms/kit/Texts.h"
 #include "forms/kit/Twips.h"
@@ -28,6 +29,8 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -41,8 +44,7 @@ const QString kSettingsSection = QStringLiteral("Settings");
 
 frmMain::frmMain(QWidget* parent)
     : QMainWindow(parent)
-    , link_(modVariables)
-    , ports_(portsKey) {
+    , link_(session_.link()) {
     buildWindow();
     connectHandlers();
     Form_Load();
@@ -219,14 +221,24 @@ void frmMain::connectHandlers() {
         connect(cmdChar[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
                 [this, i] { cmdChar_Click(i); });
     }
-    connectPort();
+    connectSession();
 }
 
 void frmMain::Form_Load() {
     QApplication::setApplicationName(texts::kApplicationTitle);
-    modVariables.strCommPort = settings::ReadINI(kSettingsSection, QStringLiteral("CommPort"));
-    modVariables.strSettings = settings::ReadINI(kSettingsSection, QStringLiteral("Setting"));
-    openPortAtStartUp();
+    link::SharedVariables& variables = session_.variables();
+    variables.strCommPort = settings::ReadINI(kSettingsSection, QStringLiteral("CommPort"));
+    variables.strSettings = settings::ReadINI(kSettingsSection, QStringLiteral("Setting"));
+    if (!session_.openAtStartUp()) {
+        // A port that does not open leaves the program running with it closed; the operator is
+        // told why in the windows, and on stderr.
+        const QString settingsProblem = settings::settingsFileProblem();
+        std::fprintf(stderr, "trivex: no serial port opened: %s%s%s\n",
+                     qPrintable(link_.MSComm1.CommPort() ? link_.MSComm1.lastError()
+                                                         : QStringLiteral("no port is set")),
+                     settingsProblem.isEmpty() ? "" : "; the settings file is not read: ", qPrintable(settingsProblem));
+        tellPortProblem();
+    }
     fillNumbers(cboAddr, 100, 132);
     cboAddr->setCurrentIndex(1);
     fillNumbers(cboColumn, 0, protocol::kLineLength - 1);
@@ -236,6 +248,70 @@ void frmMain::Form_Load() {
     cboRow->setCurrentIndex(0);
     cboColumn->setCurrentIndex(0);
     setStatusText(texts::kDeviceNotSelected);
+}
+
+void frmMain::connectSession() {
+    connect(&session_, &session::PortSession::stateChanged, this, &frmMain::showPortState);
+    connect(&session_, &session::PortSession::portLost, this, [this](const QString& reason) {
+        std::fprintf(stderr, "trivex: %s\n", qPrintable(reason));
+        tellPortProblem();
+    });
+    connect(&session_, &session::PortSession::scanningChanged, this, &frmMain::showScanning);
+    // A module found by a scan is taken over as its address in the address list.
+    connect(&session_, &session::PortSession::moduleChosen, this, [this](int address) {
+        const QString text = QString::number(address);
+        const int entry = cboAddr->findText(text);
+        if (entry >= 0) {
+            cboAddr->setCurrentIndex(entry);
+        } else {
+            cboAddr->setEditText(text);
+        }
+    });
+    // A scan may not start while a module is selected here, or while "Configure LCD" is open.
+    session_.setScanGuard([this] {
+        if (!cmdSelect->isEnabled()) {
+            return QStringLiteral("%1 is selected in the main window; release it with \"Send Stop Frame\" first.")
+                .arg(statusText().section(QLatin1Char(' '), 0, 1));
+        }
+        if (frmLCD_) {
+            return QStringLiteral("\"Configure LCD\" is open, and its commands would cross the probes; close it first.");
+        }
+        return QString();
+    });
+}
+
+void frmMain::showScanning(bool scanning) {
+    centralWidget()->setEnabled(!scanning);
+    if (scanning) {
+        configBeforeScan_ = mnuConfig->isEnabled();
+    }
+    mnuConfig->setEnabled(!scanning && configBeforeScan_);
+}
+
+void frmMain::showPortState() {
+    statusPanel_->setToolTip(plainToolTip(session_.portState()));
+}
+
+void frmMain::tellPortProblem() {
+    if (!isVisible()) {
+        portProblemPending_ = true;
+        return;
+    }
+    if (!frmComm_) {
+        frmComm_ = new frmComm(session_);
+        // Beside this window, where the operator is looking, and wholly on the screen.
+        placeBeside(frmComm_, this);
+    }
+    bringUp(frmComm_);
+}
+
+// A problem found before the window was there is told once it has been drawn: the port
+// settings window then comes up beside it, not before it.
+void frmMain::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    if (std::exchange(portProblemPending_, false)) {
+        QTimer::singleShot(0, this, &frmMain::tellPortProblem);
+    }
 }
 
 // The secondary windows close with the main window, so that they store their settings.
@@ -332,127 +408,6 @@ void frmMain::cmdInput_Click() {
     } else if (outcome.level) {
         Label4->setText(*outcome.level == protocol::InputLevel::High ? texts::kHigh : texts::kLow);
     }
-}
-
-void frmMain::cmdSendAscii_Click() {
-    const protocol::Bytes line1 = protocol::displayBytes(txtLine1->text().toStdU32String());
-    const protocol::Bytes line2 = protocol::displayBytes(txtLine2->text().toStdU32String());
-    if (line1.empty() && line2.empty()) {
-        return;
-    }
-    link_.SendCommand(protocol::writeText(line1, line2));
-}
-
-void frmMain::cmdClearLCD_Click() {
-    link_.SendCommand(protocol::clearDisplay());
-    txtLine1->clear();
-    txtLine2->clear();
-}
-
-void frmMain::applyLook(const QColor& background, const QColor& text) {
-    for (QLineEdit* line : {txtLine1, txtLine2}) {
-        QPalette look = line->palette();
-        look.setColor(QPalette::Base, background);
-        look.setColor(QPalette::Text, text);
-        line->setPalette(look);
-    }
-}
-
-void frmMain::optBlue_Click() {
-    if (optBlue->isChecked()) {
-        applyLook(kBlue, kWhite);
-    }
-}
-
-void frmMain::optYG_Click() {
-    if (optYG->isChecked()) {
-        applyLook(kGreen, QApplication::palette().color(QPalette::Text));
-    }
-}
-
-void frmMain::optUC_Click() {
-    link_.SendCommand(protocol::underlineCursor());
-}
-void frmMain::optBC_Click() {
-    link_.SendCommand(protocol::blinkingCursor());
-}
-void frmMain::optHC_Click() {
-    link_.SendCommand(protocol::hideCursor());
-}
-
-std::optional<std::uint8_t> frmMain::selectedPosition(QComboBox* list) {
-    const int named = list->findText(list->currentText().trimmed(), Qt::MatchFixedString);
-    if (named < 0) {
-        // Typed text that names no entry: nothing is sent, and the list shows its entry again.
-        list->setEditText(list->itemText(list->currentIndex()));
-        QApplication::beep();
-        return std::nullopt;
-    }
-    list->setCurrentIndex(named);
-    return static_cast<std::uint8_t>(named);
-}
-
-void frmMain::cmdSetCursor_Click() {
-    const auto row = selectedPosition(cboRow);
-    const auto column = selectedPosition(cboColumn);
-    if (row && column) {
-        link_.SendCommand(protocol::setCursorPosition(*row, *column));
-    }
-}
-
-void frmMain::cmdClrRow_Click() {
-    if (const auto row = selectedPosition(cboRow)) {
-        link_.SendCommand(protocol::clearRow(*row));
-    }
-}
-
-void frmMain::cmdClrColumn_Click() {
-    if (const auto column = selectedPosition(cboColumn)) {
-        link_.SendCommand(protocol::clearColumn(*column));
-    }
-}
-
-void frmMain::optBLON_Click() {
-    link_.SendCommand(protocol::backlightOn());
-}
-void frmMain::optBLOFF_Click() {
-    link_.SendCommand(protocol::backlightOff());
-}
-void frmMain::optBlink_Click() {
-    link_.SendCommand(protocol::backlightBlink());
-}
-
-void frmMain::cmdInitGraph_Click() {
-    link_.SendCommand(protocol::initGraph());
-    cmdLtoR->setEnabled(true);
-    cmdRToL->setEnabled(true);
-    Frame7->setEnabled(false);
-}
-
-void frmMain::cmdLtoR_Click() {
-    if (const auto length = selectedPosition(cboGraph)) {
-        link_.SendCommand(protocol::graphLeftToRight(*length));
-    }
-}
-
-void frmMain::cmdRToL_Click() {
-    if (const auto length = selectedPosition(cboGraph)) {
-        link_.SendCommand(protocol::graphRightToLeft(*length));
-    }
-}
-
-void frmMain::cmdChar_Click(int index) {
-    link_.SendCommand(protocol::customCharacter(index + 1));
-}
-
-void frmMain::cmdShowStartup_Click() {
-    link_.SendCommand(protocol::showDefaultScreen());
-}
-void frmMain::cmdOnOutput_Click() {
-    link_.SendCommand(protocol::outputOn());
-}
-void frmMain::cmdOffOutput_Click() {
-    link_.SendCommand(protocol::outputOff());
 }
 
 // The line-box key rule: a key that produces a character in a full line moves the focus to the

@@ -87,13 +87,13 @@ void tst_faults::farEndGoesAway() {
             click(w.cmdShowStartup);
             QCoreApplication::processEvents();
         }
-        QTRY_VERIFY(!w.MSComm1().PortOpen());
+        QTRY_VERIFY(!w.session().MSComm1().PortOpen());
     });
     QCOMPARE(report.count("went away"), 1);
     QVERIFY2(report.contains(bench_->peer.slavePath()), qPrintable(report));
     click(w.cmdInput);
     QCOMPARE(w.statusText(), QStringLiteral("No Response"));
-    QVERIFY(!w.serialLink().Timer1.isActive());
+    QVERIFY(!w.session().link().Timer1.isActive());
     w.txtLine1->setText("AFTER");
     click(w.cmdClearLCD); // the window changes, nothing is sent
     QVERIFY(w.txtLine1->text().isEmpty());
@@ -150,7 +150,7 @@ void tst_faults::portFollowsItsDevice() {
         a.close();
         QFile::remove(bench_->path("ttyUSB0"));
         devices->erase(devices->begin());
-        QTRY_VERIFY(!w.MSComm1().PortOpen());
+        QTRY_VERIFY(!w.session().MSComm1().PortOpen());
     });
     // Told by what ended it, and which adapter it waits for.
     QTRY_VERIFY(w.commWindow());
@@ -161,12 +161,12 @@ void tst_faults::portFollowsItsDevice() {
         qPrintable(state));
     test::PtyPeer c;
     plug(c, "ttyUSB2", "usb-FTDI_C9", "1-1.4");
-    QSignalSpy opened(&w.MSComm1(), &link::SerialControl::opened);
+    QSignalSpy opened(&w.session().MSComm1(), &link::SerialControl::opened);
     QVERIFY(!opened.wait(1500)); // a retry has come and gone
     click(w.cmdShowStartup);     // nothing to send it to
     test::PtyPeer back;
     plug(back, known == "keyed" ? "ttyUSB0" : "ttyUSB3", "usb-FTDI_A5", stableNames ? "1-1.5" : "1-1.2");
-    QTRY_VERIFY_WITH_TIMEOUT(w.MSComm1().PortOpen(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.session().MSComm1().PortOpen(), 3000);
     QVERIFY2(w.commWindow()->stateText().startsWith("COM1 open: "), qPrintable(w.commWindow()->stateText()));
     QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
     click(w.cmdShowStartup);
@@ -189,7 +189,7 @@ void tst_faults::owedStopFrameWaitsForItsDevice() {
     w.mnuTraffic->trigger();
     w.mnuConfig->trigger();
     // The line fails right after the start frame went out.
-    connect(&w.MSComm1(), &link::SerialControl::traffic, this, [&](const link::TrafficEntry& entry) {
+    connect(&w.session().MSComm1(), &link::SerialControl::traffic, this, [&](const link::TrafficEntry& entry) {
         if (entry.kind == link::TrafficEntry::Kind::Sent && entry.bytes == hex("EF 64")) {
             bench_->peer.close();
             QFile::remove(bus);
@@ -202,15 +202,15 @@ void tst_faults::owedStopFrameWaitsForItsDevice() {
         QTRY_COMPARE(messages.seen.size(), 1);
         QCOMPARE(messages.seen[0].text, QStringLiteral("Port Not Open"));
     }
-    disconnect(&w.MSComm1(), &link::SerialControl::traffic, this, nullptr);
-    QVERIFY(w.serialLink().owesStopFrame());
+    disconnect(&w.session().MSComm1(), &link::SerialControl::traffic, this, nullptr);
+    QVERIFY(w.session().link().owesStopFrame());
     w.configWindow()->close();
     w.mnuComm->trigger();
     auto set = [&](int entry, int speed) {
         w.commWindow()->cboComm->setCurrentIndex(entry);
         w.commWindow()->cboBaud->setCurrentIndex(speed);
         click(w.commWindow()->cmdSetPort);
-        QVERIFY(w.MSComm1().PortOpen());
+        QVERIFY(w.session().MSComm1().PortOpen());
     };
     set(1, 0); // COM2: another bus
     test::PtyPeer back;
@@ -218,10 +218,10 @@ void tst_faults::owedStopFrameWaitsForItsDevice() {
     set(0, 1); // COM1 at 4800: not the speed the start frame went out at
     QTest::qWait(50);
     QCOMPARE(other.received() + back.received(), std::string());
-    QVERIFY(w.serialLink().owesStopFrame());
+    QVERIFY(w.session().link().owesStopFrame());
     set(0, 0); // COM1 at 9600
     QTRY_COMPARE(toHex(back.received()), toHex(hex("EA")));
-    QVERIFY(!w.serialLink().owesStopFrame());
+    QVERIFY(!w.session().link().owesStopFrame());
     // The traffic monitor told the debt, where it was kept, and where it was paid.
     QStringList events;
     const forms::TrafficModel& model = w.trafficWindow()->model();

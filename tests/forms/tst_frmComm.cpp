@@ -160,14 +160,14 @@ void tst_frmComm::setSwitchesThePortOrChangesNothing() {
     QFETCH(bool, open);
     frmComm& w = this->open(start);
     test::act(&w, script + "; click cmdSetPort");
-    QTEST(main_->variables().strCommPort + ' ' + main_->variables().strSettings, "variables");
-    QCOMPARE(main_->MSComm1().PortOpen(), open);
+    QTEST(main_->session().variables().strCommPort + ' ' + main_->session().variables().strSettings, "variables");
+    QCOMPARE(main_->session().MSComm1().PortOpen(), open);
     QFETCH(QString, state);
     QVERIFY2(w.stateText().startsWith(state), qPrintable(w.stateText()));
     QCOMPARE(w.cboComm->count() + w.cboBaud->count(), 9);
     if (open) {
         QCOMPARE(bench_->peer.lineSpeed(),
-                 main_->variables().strSettings.startsWith("9600") ? speed_t(B9600) : speed_t(B4800));
+                 main_->session().variables().strSettings.startsWith("9600") ? speed_t(B9600) : speed_t(B4800));
     }
     // Switching the port leaves the device selection alone.
     QCOMPARE(main_->statusText(), QStringLiteral("Device Not Selected"));

@@ -158,7 +158,7 @@ void tst_frmLCD::setButtonsWriteTheirTwoWrites() {
     QCOMPARE(toHex(bench_->peer.received()), expected);
     // Nothing in the main window follows a configuration command.
     QCOMPARE(main_->statusText(), QStringLiteral("kept"));
-    QVERIFY(!main_->serialLink().Timer1.isActive());
+    QVERIFY(!main_->session().link().Timer1.isActive());
 }
 
 void tst_frmLCD::refusalsWriteNothing_data() {
@@ -200,7 +200,7 @@ void tst_frmLCD::refusalsWriteNothing() {
     frmLCD& w = open();
     w.txtSU1->setText("AB");
     fillCells(w, "1");
-    main_->MSComm1().setPortOpen(portOpen);
+    main_->session().MSComm1().setPortOpen(portOpen);
     MessageWatcher messages;
     test::act(&w, script);
     QCOMPARE(messages.seen.size(), 1);

@@ -78,9 +78,9 @@ void tst_frmMain::startUpLeavesTheWindowReady() {
     QVERIFY(test::readFile(TRIVEX_SOURCE_DIR "/data/org.trivex.Trivex.desktop")
                 .contains("\nStartupWMClass=" + QApplication::applicationName().toUtf8() + "\n"));
     QCOMPARE(w.statusText(), QStringLiteral("Device Not Selected"));
-    QVERIFY(w.MSComm1().PortOpen());
-    QCOMPARE(w.MSComm1().RThreshold(), 2);
-    QVERIFY(!w.serialLink().Timer1.isActive());
+    QVERIFY(w.session().MSComm1().PortOpen());
+    QCOMPARE(w.session().MSComm1().RThreshold(), 2);
+    QVERIFY(!w.session().link().Timer1.isActive());
     // Each list: its entries, first to last, and the one chosen.
     QStringList lists;
     for (const QComboBox* list : {w.cboAddr, w.cboColumn, w.cboRow, w.cboGraph}) {
@@ -134,7 +134,7 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
     const QString stderrText = test::captureStderr([this] { window_ = std::make_unique<frmMain>(); });
     frmMain& w = *window_;
     QCOMPARE(stderrText.count('\n'), 1);
-    QVERIFY(!w.MSComm1().PortOpen());
+    QVERIFY(!w.session().MSComm1().PortOpen());
     QVERIFY(!w.commWindow()); // not before the main window is there
     const QRect screen = w.screen()->availableGeometry();
     w.adjustSize();
@@ -171,11 +171,11 @@ void tst_frmMain::firstStartTakesTheOneDevicePresent() {
     link::setDeviceSource([adapter] { return std::vector<link::SerialDevice>{adapter}; });
     window_ = std::make_unique<frmMain>();
     frmMain& w = *window_;
-    QVERIFY(w.MSComm1().PortOpen());
-    QVERIFY2(w.portState().startsWith("COM1 open: " + adapter.path +
+    QVERIFY(w.session().MSComm1().PortOpen());
+    QVERIFY2(w.session().portState().startsWith("COM1 open: " + adapter.path +
                                       " (FTDI USB-RS485 Cable, serial A50285BI) at "
                                       "9600,n,8,1"),
-             qPrintable(w.portState()));
+             qPrintable(w.session().portState()));
     w.mnuComm->trigger();
     QCOMPARE(w.commWindow()->cboComm->currentText(), QStringLiteral("COM1"));
     w.commWindow()->close();
@@ -246,7 +246,7 @@ void tst_frmMain::exchangesShowTheirOutcome() {
     QCOMPARE(w.mnuConfig->isEnabled(), w.cmdSelect->isEnabled());
     QCOMPARE(w.cmdDeselect->isEnabled(), w.statusText() != "Device Disconnected");
     QTEST(w.Label4->text(), "label");
-    QCOMPARE(w.MSComm1().RThreshold(), 2);
+    QCOMPARE(w.session().MSComm1().RThreshold(), 2);
     QCOMPARE(w.cboAddr->count(), 33);
     QTRY_VERIFY(bench_->peer.received().size() >= frames.size());
     QCOMPARE(toHex(bench_->peer.received()), toHex(frames));
@@ -287,7 +287,7 @@ void tst_frmMain::exchangeStartedDuringAWaitRunsFirst() {
     QCOMPARE(w.Label4->text(), QStringLiteral("HIGH"));
     QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
     QCOMPARE(toHex(bench_->peer.received()), toHex(hex("EF 65 FE 0E")));
-    QVERIFY(!w.serialLink().Timer1.isActive());
+    QVERIFY(!w.session().link().Timer1.isActive());
 }
 
 void tst_frmMain::menusOpenOneWindowEach() {

@@ -118,7 +118,7 @@ void tst_panel::controlsPutTheirCommandOnTheWire() {
     QFETCH(QString, list);
     test::act(&window(), script);
     // A trailing marker byte proves that nothing else came before it.
-    window().serialLink().SendCommand(hex("EA"));
+    window().session().link().SendCommand(hex("EA"));
     QTRY_VERIFY(bench_->peer.received().size() >=
                 std::size_t(expected.count(' ') + (expected.isEmpty() ? 1 : 2)));
     QCOMPARE(toHex(bench_->peer.received()), expected.isEmpty() ? QByteArray("EA") : expected + " EA");
@@ -152,7 +152,7 @@ void tst_panel::windowChangesHappenWithThePortClosed() {
             w.optBlue->isChecked());
     QCOMPARE(w.txtLine1->text() + w.txtLine2->text(), QStringLiteral("ONETWO"));
     QTRY_COMPARE(toHex(bench_->peer.received()), toHex(hex("0D 4F 4E 45 0C 54 57 4F FE 07 FE 02 FE 01")));
-    w.MSComm1().setPortOpen(false);
+    w.session().MSComm1().setPortOpen(false);
     click(w.cmdClearLCD);
     QVERIFY(w.txtLine1->text().isEmpty() && w.txtLine2->text().isEmpty());
     QVERIFY(!w.cmdLtoR->isEnabled() && !w.cmdRToL->isEnabled() && w.cmdChar[0]->isEnabled());

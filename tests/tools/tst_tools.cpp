@@ -260,7 +260,7 @@ void tst_tools::trafficMonitorShowsEveryByteInWords() {
     const QTime shown = QTime::fromString(monitor.model().line(1).section('\t', 0, 0), "HH:mm:ss.zzz");
     QVERIFY(std::abs(shown.msecsTo(QTime::currentTime())) < 5000);
     // The port's own events are entries too.
-    main_->MSComm1().setPortOpen(false);
+    main_->session().MSComm1().setPortOpen(false);
     QTRY_VERIFY(rows(monitor).last() == "port||port closed");
     monitor.tblTraffic->scrollToTop();
     // Copy gives the selected entries as text.
@@ -269,7 +269,7 @@ void tst_tools::trafficMonitorShowsEveryByteInWords() {
     QVERIFY(QApplication::clipboard()->text().endsWith("to bus\t0D 48 49\tclear display, text \"HI\"\n"));
     // Paused, the table stands still; resumed, it catches up.
     click(monitor.cmdPause);
-    QVERIFY(main_->MSComm1().setPortOpen(true));
+    QVERIFY(main_->session().MSComm1().setPortOpen(true));
     QTest::qWait(120);
     QCOMPARE(monitor.model().rowCount(), 6);
     click(monitor.cmdPause);
@@ -298,7 +298,7 @@ void tst_tools::trafficMonitorSendsBytesTypedInHex() {
     QTest::qWait(20);
     QCOMPARE(toHex(bench_->peer.received()), sent);
     // A closed port is told, as elsewhere; text that is no bytes is refused before that.
-    main_->MSComm1().setPortOpen(false);
+    main_->session().MSComm1().setPortOpen(false);
     click(monitor.cmdSendRaw);
     QVERIFY(messages.seen.last().text.startsWith(sent.isEmpty() ? '"' + typed + "\" was not sent"
                                                                 : "Port Not Open"));
@@ -380,9 +380,9 @@ void tst_tools::busScanFindsTheModules() {
     QCOMPARE(QAccessible::queryAccessibleInterface(scan.lblEcho)->text(QAccessible::Name),
              scan.lblEcho->text());
     // The port as it was before, and the main window's exchanges work again.
-    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("9600,n,8,1"));
-    QCOMPARE(main_->MSComm1().RThreshold(), 2);
-    QCOMPARE(main_->MSComm1().echoStripping(), echo);
+    QCOMPARE(main_->session().MSComm1().Settings(), QStringLiteral("9600,n,8,1"));
+    QCOMPARE(main_->session().MSComm1().RThreshold(), 2);
+    QCOMPARE(main_->session().MSComm1().echoStripping(), echo);
     QVERIFY(main_->cmdSelect->isEnabled() && main_->mnuConfig->isEnabled());
     if (echo) {
         click(main_->cmdSelect);
@@ -398,10 +398,10 @@ void tst_tools::busScanFindsTheModules() {
 void tst_tools::busScanLeavesThePortAsItWas() {
     frmScan& scan = openScan({"102:4800"});
     MessageWatcher messages;
-    main_->MSComm1().setPortOpen(false);
+    main_->session().MSComm1().setPortOpen(false);
     click(scan.cmdScan);
     QVERIFY(messages.seen.last().text.contains("is closed") && !scan.scan().isRunning());
-    QVERIFY(main_->MSComm1().setPortOpen(true));
+    QVERIFY(main_->session().MSComm1().setPortOpen(true));
     main_->cmdSelect->setEnabled(false); // as after an acknowledged start frame
     click(scan.cmdScan);
     QVERIFY(messages.seen.last().text.contains("Send Stop Frame") && !scan.scan().isRunning());
@@ -410,10 +410,10 @@ void tst_tools::busScanLeavesThePortAsItWas() {
     QSignalSpy probing(&scan.scan(), &link::BusScan::probing);
     click(scan.cmdScan);
     QVERIFY(probing.wait(2000));
-    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
+    QCOMPARE(main_->session().MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
     click(scan.cmdScan); // Stop
     QVERIFY(!scan.scan().isRunning());
-    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("9600,n,8,1"));
+    QCOMPARE(main_->session().MSComm1().Settings(), QStringLiteral("9600,n,8,1"));
     scan.spnFrom->setValue(101);
     scan.spnTo->setValue(103);
     QSignalSpy finished(&scan.scan(), &link::BusScan::finished);
@@ -422,7 +422,7 @@ void tst_tools::busScanLeavesThePortAsItWas() {
     scan.tblFound->selectRow(0);
     click(scan.cmdUse);
     QCOMPARE(main_->cboAddr->currentText(), QStringLiteral("102"));
-    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
+    QCOMPARE(main_->session().MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
     click(main_->cmdSelect);
     QCOMPARE(main_->statusText(), QStringLiteral("UID 102 Connected"));
     click(main_->cmdDeselect);
@@ -432,10 +432,10 @@ void tst_tools::busScanLeavesThePortAsItWas() {
     QVERIFY(probing.wait(2000));
     test::captureStderr([this] {
         pty_.reset();
-        QTRY_VERIFY(!main_->MSComm1().PortOpen());
+        QTRY_VERIFY(!main_->session().MSComm1().PortOpen());
     });
     QVERIFY(!scan.scan().isRunning());
-    QCOMPARE(main_->MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
+    QCOMPARE(main_->session().MSComm1().Settings(), QStringLiteral("4800,n,8,1"));
 }
 
 // CHAR 2 starts with the byte 227: pixels of its low five bits, the upper three kept and told.

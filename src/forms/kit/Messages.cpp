@@ -44,8 +44,8 @@ QString plainToolTip(const QString& text) {
     return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
-QString capitalised(const QString& text) {
-    return text.isEmpty() ? text : text.front().toUpper() + text.mid(1);
+void tellPortNotOpen(QWidget* window, const session::PortSession& session) {
+    showMessage(window, QMessageBox::Warning, texts::kPortNotOpen, capitalised(session.closedReason()) + '.');
 }
 
 } // namespace trivex::forms

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/PortSession.h"
+
 #include <QMessageBox>
 #include <QString>
 
@@ -17,7 +19,9 @@ void setMessagesToStderr(bool toStderr);
 // A tooltip that shows text as it is, never as markup.
 QString plainToolTip(const QString& text);
 
-// The text with its first letter in upper case, for a reason that starts a sentence.
-QString capitalised(const QString& text);
+// "Port Not Open" from window, with the device and why it is closed.
+void tellPortNotOpen(QWidget* window, const session::PortSession& session);
+
+using session::capitalised;
 
 } // namespace trivex::forms

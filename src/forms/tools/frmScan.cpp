@@ -1,6 +1,6 @@
 #include "forms/tools/frmScan.h"
 
-#include "forms/frmMain.h"
+#include "forms/kit/StoreSettings.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/Style.h"
 
@@ -34,10 +34,10 @@ QSpinBox* addressBox(int value, const char* name, const QString& accessibleName)
 
 } // namespace
 
-frmScan::frmScan(frmMain& main)
+frmScan::frmScan(session::PortSession& session)
     : QWidget(nullptr)
-    , main_(main)
-    , scan_(main.serialLink()) {
+    , session_(session)
+    , scan_(session.link()) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmScan"));
     setWindowTitle(QStringLiteral("Scan Bus"));
@@ -94,7 +94,7 @@ frmScan::frmScan(frmMain& main)
     chkIgnoreEcho->setToolTip(
         QStringLiteral("Take the adapter's echo of every write out of what is read, so that "
                        "replies are recognised behind an adapter that echoes."));
-    chkIgnoreEcho->setChecked(main_.MSComm1().echoStripping());
+    chkIgnoreEcho->setChecked(session_.ignoreEcho());
     cmdUse = new QPushButton(QStringLiteral("Use"));
     cmdUse->setObjectName(QStringLiteral("cmdUse"));
     cmdUse->setToolTip(
@@ -119,7 +119,11 @@ frmScan::frmScan(frmMain& main)
     connect(tblFound, &QTableWidget::itemSelectionChanged, this,
             [this] { cmdUse->setEnabled(!scan_.isRunning() && !tblFound->selectedItems().isEmpty()); });
     connect(chkIgnoreEcho, &QCheckBox::toggled, this,
-            [this](bool ignore) { main_.setIgnoreEcho(ignore, this); });
+            [this](bool ignore) {
+                session_.setIgnoreEcho(ignore);
+                storeSettings(this, {{QStringLiteral("Settings"), QStringLiteral("IgnoreEcho"),
+                                      ignore ? QStringLiteral("1") : QStringLiteral("0")}});
+            });
     connect(&scan_, &link::BusScan::probing, this, [this](int address, int speed, int done, int total) {
         prgScan->setMaximum(total);
         prgScan->setValue(done);
@@ -151,7 +155,7 @@ void frmScan::cmdScan_Click() {
         scan_.stop();
         return;
     }
-    if (const QString refusal = main_.scanRefusal(); !refusal.isEmpty()) {
+    if (const QString refusal = session_.scanRefusal(); !refusal.isEmpty()) {
         showMessage(this, QMessageBox::Warning, QStringLiteral("The bus is not scanned: ") + refusal);
         return;
     }
@@ -167,13 +171,13 @@ void frmScan::cmdScan_Click() {
         showMessage(this, QMessageBox::Warning, QStringLiteral("The bus is not scanned: ") + refusal + '.');
         return;
     }
-    main_.setScanning(true);
+    session_.setScanning(true);
     cmdScan->setText(kStop);
     cmdUse->setEnabled(false);
 }
 
 void frmScan::onFinished(const QString& outcome) {
-    main_.setScanning(false);
+    session_.setScanning(false);
     cmdScan->setText(kScan);
     prgScan->setValue(outcome == QLatin1String("done") ? prgScan->maximum() : prgScan->value());
     prgScan->setFormat(QStringLiteral("Scan %1: %2 found").arg(outcome).arg(scan_.findings().size()));
@@ -183,7 +187,7 @@ void frmScan::onFinished(const QString& outcome) {
 void frmScan::cmdUse_Click() {
     const int row = tblFound->currentRow();
     if (row >= 0) {
-        main_.useFoundModule(tblFound->item(row, 0)->text().toInt(), tblFound->item(row, 1)->text().toInt());
+        session_.useFoundModule(tblFound->item(row, 0)->text().toInt(), tblFound->item(row, 1)->text().toInt());
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/BusScan.h"
+#include "session/PortSession.h"
 
 #include <QWidget>
 
@@ -13,15 +14,13 @@ class QTableWidget;
 
 namespace trivex::forms {
 
-class frmMain;
-
 // "Scan Bus": which addresses answer, at which speed, with notes on replies that are no clean
 // acknowledge, on the configuration address and on an adapter that echoes. "Use" takes a found
 // module into the main window: its address, and its speed for the port.
 class frmScan : public QWidget {
     Q_OBJECT
 public:
-    explicit frmScan(frmMain& main);
+    explicit frmScan(session::PortSession& session);
     ~frmScan() override;
 
     QSpinBox* spnFrom;
@@ -45,7 +44,7 @@ protected:
 private:
     void onFinished(const QString& outcome);
 
-    frmMain& main_;
+    session::PortSession& session_;
     link::BusScan scan_;
 };
 

@@ -1,6 +1,5 @@
 #include "forms/tools/frmTraffic.h"
 
-#include "forms/frmMain.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/Style.h"
 #include "forms/tools/TrafficModel.h"
@@ -41,9 +40,9 @@ QString counted(qint64 count, const char* one, const char* many) {
 
 } // namespace
 
-frmTraffic::frmTraffic(frmMain& main)
+frmTraffic::frmTraffic(session::PortSession& session)
     : QWidget(nullptr)
-    , main_(main)
+    , session_(session)
     , model_(new TrafficModel(kKeptEntries, this)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmTraffic"));
@@ -104,7 +103,7 @@ frmTraffic::frmTraffic(frmMain& main)
     flushTimer_.setInterval(kFlushMs);
     connect(&flushTimer_, &QTimer::timeout, this, &frmTraffic::flush);
     flushTimer_.start();
-    connect(&main_.MSComm1(), &link::SerialControl::traffic, this, &frmTraffic::take);
+    connect(&session_.MSComm1(), &link::SerialControl::traffic, this, &frmTraffic::take);
     connect(tblTraffic->verticalScrollBar(), &QScrollBar::valueChanged, this, &frmTraffic::fitColumns);
     connect(cmdPause, &QPushButton::toggled, this, [this](bool paused) {
         if (!paused) {
@@ -216,7 +215,7 @@ bool frmTraffic::saveTo(const QString& path) {
     QByteArray text =
         QStringLiteral("# trivex %1 traffic, saved %2\n# %3\n# %4\n")
             .arg(QStringLiteral(TRIVEX_VERSION), QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
-                 main_.portState(), QStringLiteral("Time\tDirection\tBytes\tMeaning"))
+                 session_.portState(), QStringLiteral("Time\tDirection\tBytes\tMeaning"))
             .toUtf8();
     for (int row = 0; row < model_->rowCount(); ++row) {
         text += model_->line(row).toUtf8() + '\n';
@@ -237,8 +236,8 @@ void frmTraffic::sendRaw() {
         showMessage(this, QMessageBox::Warning, kHexRefused.arg(txtRaw->text()));
         return;
     }
-    if (!main_.serialLink().SendCommand(*bytes)) {
-        main_.tellPortNotOpen(this);
+    if (!session_.link().SendCommand(*bytes)) {
+        tellPortNotOpen(this, session_);
     }
 }
 

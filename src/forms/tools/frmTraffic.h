@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Traffic.h"
+#include "session/PortSession.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -14,7 +15,6 @@ class QTableView;
 namespace trivex::forms {
 
 class TrafficModel;
-class frmMain;
 
 // "Traffic Monitor": every write the program makes and every block it reads on the serial
 // port, both directions, in hex and in words, with the port's own events; and a line to write
@@ -25,7 +25,7 @@ public:
     // The newest entries kept; older ones are let go and counted.
     static constexpr int kKeptEntries = 50000;
 
-    explicit frmTraffic(frmMain& main);
+    explicit frmTraffic(session::PortSession& session);
 
     QTableView* tblTraffic;
     QPushButton* cmdPause; // held down: the table stands still, entries wait
@@ -54,7 +54,7 @@ private:
     // Widens the hex and meaning columns to what the rows in view show, so that no entry is cut.
     void fitColumns();
 
-    frmMain& main_;
+    session::PortSession& session_;
     TrafficModel* model_;
     std::deque<link::TrafficEntry> waiting_; // taken, not yet in the table
     qint64 droppedWhileWaiting_ = 0;

@@ -1,0 +1,140 @@
+// The display control panel of the main window: each control's command to the selected module,
+// and what it changes in the window.
+
+#include "forms/frmMain.h"
+#include "forms/kit/Frame.h"
+#include "forms/kit/Style.h"
+#include "protocol/Display.h"
+#include "protocol/Markers.h"
+#include "protocol/Text.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace trivex::forms {
+
+void frmMain::cmdSendAscii_Click() {
+    const protocol::Bytes line1 = protocol::displayBytes(txtLine1->text().toStdU32String());
+    const protocol::Bytes line2 = protocol::displayBytes(txtLine2->text().toStdU32String());
+    if (line1.empty() && line2.empty()) {
+        return;
+    }
+    link_.SendCommand(protocol::writeText(line1, line2));
+}
+
+void frmMain::cmdClearLCD_Click() {
+    link_.SendCommand(protocol::clearDisplay());
+    txtLine1->clear();
+    txtLine2->clear();
+}
+
+void frmMain::applyLook(const QColor& background, const QColor& text) {
+    for (QLineEdit* line : {txtLine1, txtLine2}) {
+        QPalette look = line->palette();
+        look.setColor(QPalette::Base, background);
+        look.setColor(QPalette::Text, text);
+        line->setPalette(look);
+    }
+}
+
+void frmMain::optBlue_Click() {
+    if (optBlue->isChecked()) {
+        applyLook(kBlue, kWhite);
+    }
+}
+
+void frmMain::optYG_Click() {
+    if (optYG->isChecked()) {
+        applyLook(kGreen, QApplication::palette().color(QPalette::Text));
+    }
+}
+
+void frmMain::optUC_Click() {
+    link_.SendCommand(protocol::underlineCursor());
+}
+void frmMain::optBC_Click() {
+    link_.SendCommand(protocol::blinkingCursor());
+}
+void frmMain::optHC_Click() {
+    link_.SendCommand(protocol::hideCursor());
+}
+
+std::optional<std::uint8_t> frmMain::selectedPosition(QComboBox* list) {
+    const int named = list->findText(list->currentText().trimmed(), Qt::MatchFixedString);
+    if (named < 0) {
+        // Typed text that names no entry: nothing is sent, and the list shows its entry again.
+        list->setEditText(list->itemText(list->currentIndex()));
+        QApplication::beep();
+        return std::nullopt;
+    }
+    list->setCurrentIndex(named);
+    return static_cast<std::uint8_t>(named);
+}
+
+void frmMain::cmdSetCursor_Click() {
+    const auto row = selectedPosition(cboRow);
+    const auto column = selectedPosition(cboColumn);
+    if (row && column) {
+        link_.SendCommand(protocol::setCursorPosition(*row, *column));
+    }
+}
+
+void frmMain::cmdClrRow_Click() {
+    if (const auto row = selectedPosition(cboRow)) {
+        link_.SendCommand(protocol::clearRow(*row));
+    }
+}
+
+void frmMain::cmdClrColumn_Click() {
+    if (const auto column = selectedPosition(cboColumn)) {
+        link_.SendCommand(protocol::clearColumn(*column));
+    }
+}
+
+void frmMain::optBLON_Click() {
+    link_.SendCommand(protocol::backlightOn());
+}
+void frmMain::optBLOFF_Click() {
+    link_.SendCommand(protocol::backlightOff());
+}
+void frmMain::optBlink_Click() {
+    link_.SendCommand(protocol::backlightBlink());
+}
+
+void frmMain::cmdInitGraph_Click() {
+    link_.SendCommand(protocol::initGraph());
+    cmdLtoR->setEnabled(true);
+    cmdRToL->setEnabled(true);
+    Frame7->setEnabled(false);
+}
+
+void frmMain::cmdLtoR_Click() {
+    if (const auto length = selectedPosition(cboGraph)) {
+        link_.SendCommand(protocol::graphLeftToRight(*length));
+    }
+}
+
+void frmMain::cmdRToL_Click() {
+    if (const auto length = selectedPosition(cboGraph)) {
+        link_.SendCommand(protocol::graphRightToLeft(*length));
+    }
+}
+
+void frmMain::cmdChar_Click(int index) {
+    link_.SendCommand(protocol::customCharacter(index + 1));
+}
+
+void frmMain::cmdShowStartup_Click() {
+    link_.SendCommand(protocol::showDefaultScreen());
+}
+void frmMain::cmdOnOutput_Click() {
+    link_.SendCommand(protocol::outputOn());
+}
+void frmMain::cmdOffOutput_Click() {
+    link_.SendCommand(protocol::outputOff());
+}
+
+} // namespace trivex::forms

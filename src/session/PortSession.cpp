@@ -1,0 +1,147 @@
+#include "session/PortSession.h"
+
+#include "link/LineSettings.h"
+#include "protocol/Markers.h"
+#include "settings/Profile.h"
+
+namespace trivex::session {
+
+namespace {
+
+const QString kDefaultSettings = QStringLiteral("9600,n,8,1");
+const QString kNoPortSet =
+    QStringLiteral("No port is set yet: choose the COM number of the adapter and press SET.");
+
+// COM n stands for the device that section "Ports" names for it, else for a serial device found
+// on this machine, else for the n-th on-board port.
+QString portsKey(int number) {
+    return settings::ReadINI(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(number));
+}
+
+} // namespace
+
+QString capitalised(const QString& text) {
+    return text.isEmpty() ? text : text.front().toUpper() + text.mid(1);
+}
+
+PortSession::PortSession(QObject* parent)
+    : QObject(parent)
+    , link_(variables_)
+    , ports_(portsKey) {
+    link::SerialControl& port = link_.MSComm1;
+    port.setDeviceResolver([this](int number) { return ports_.choice(number); });
+    connect(&port, &link::SerialControl::portLost, this, [this](const QString& reason) {
+        emit stateChanged();
+        emit portLost(reason);
+    });
+    connect(&port, &link::SerialControl::reopened, this, &PortSession::stateChanged);
+    // A port is its device: its number stands for that device for the rest of the run.
+    connect(&port, &link::SerialControl::opened, this, [this] {
+        ports_.pin(link_.MSComm1.CommPort(), link_.MSComm1.identity());
+    });
+}
+
+bool PortSession::openAtStartUp() {
+    link::SerialControl& port = link_.MSComm1;
+    std::optional<int> number = link::parseCommPort(variables_.strCommPort);
+    if (!number) {
+        const std::vector<link::SerialDevice> devices = link::presentDevices();
+        for (int n = 1; n <= link::kComNumbers && devices.size() == 1; ++n) {
+            if (ports_.choice(n).info) {
+                number = n;
+                variables_.strCommPort = QString::number(n);
+                if (!link::parseLineSettings(variables_.strSettings)) {
+                    variables_.strSettings = kDefaultSettings;
+                }
+                break;
+            }
+        }
+    }
+    port.setCommPort(number.value_or(0));
+    port.setSettings(variables_.strSettings);
+    port.setRThreshold(protocol::kAcknowledgeLength);
+    port.setInputMode(1);
+    ignoreEcho_ = settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) == QLatin1String("1");
+    port.setEchoStripping(ignoreEcho_);
+    const bool opened = number && port.setPortOpen(true);
+    emit stateChanged();
+    return opened;
+}
+
+bool PortSession::switchPort(int number, const QString& settings) {
+    link::SerialControl& port = link_.MSComm1;
+    if (port.PortOpen()) {
+        port.setPortOpen(false);
+    }
+    variables_.strCommPort = QString::number(number);
+    variables_.strSettings = settings;
+    port.setCommPort(number);
+    port.setSettings(settings);
+    const bool opened = port.setPortOpen(true);
+    emit stateChanged();
+    return opened;
+}
+
+QString PortSession::closedReason() const {
+    return link_.MSComm1.closedReason();
+}
+
+QString PortSession::portState() const {
+    const link::SerialControl& port = link_.MSComm1;
+    if (port.CommPort() == 0) {
+        QString state = kNoPortSet;
+        if (const QString problem = settings::settingsFileProblem(); !problem.isEmpty()) {
+            state += QStringLiteral(" The settings file %1 is not read: %2.").arg(settings::settingsFile(), problem);
+        }
+        return state;
+    }
+    const link::PortChoice choice = ports_.choice(port.CommPort());
+    QString device = choice.device;
+    if (choice.info && !choice.info->summary().isEmpty()) {
+        device += QStringLiteral(" (%1)").arg(choice.info->summary());
+    }
+    if (port.PortOpen()) {
+        return QStringLiteral("COM%1 open: %2 at %3").arg(port.CommPort()).arg(device, port.Settings());
+    }
+    return QStringLiteral("COM%1 %2: %3.")
+        .arg(port.CommPort())
+        .arg(port.isWatching() ? QStringLiteral("lost") : QStringLiteral("closed"), capitalised(port.closedReason()));
+}
+
+QString PortSession::scanRefusal() const {
+    return scanGuard_ ? scanGuard_() : QString();
+}
+
+void PortSession::setScanning(bool scanning) {
+    if (scanning == scanning_) {
+        return;
+    }
+    scanning_ = scanning;
+    if (!scanning) {
+        link_.MSComm1.setEchoStripping(ignoreEcho_); // as the operator chose last, during the scan too
+    }
+    emit scanningChanged(scanning);
+}
+
+void PortSession::useFoundModule(int address, int speed) {
+    emit moduleChosen(address);
+    link::SerialControl& port = link_.MSComm1;
+    if (port.Settings().startsWith(QString::number(speed) + QLatin1Char(','))) {
+        return;
+    }
+    port.setPortOpen(false);
+    variables_.strSettings = QStringLiteral("%1,n,8,1").arg(speed);
+    port.setSettings(variables_.strSettings);
+    port.setPortOpen(true);
+    emit stateChanged();
+}
+
+void PortSession::setIgnoreEcho(bool ignore) {
+    // A scan handles the echo itself while it runs; the choice holds from its end on.
+    ignoreEcho_ = ignore;
+    if (!scanning_) {
+        link_.MSComm1.setEchoStripping(ignore);
+    }
+}
+
+} // namespace trivex::session
