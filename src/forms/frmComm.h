@@ -18,8 +18,6 @@ class frmComm : public QWidget {
 public:
     explicit frmComm(session::PortSession& session);
 
-    const ControlSet& controls() const { return controls_; }
-
     QComboBox* cboComm;
     QComboBox* cboBaud;
     QPushButton* cmdSetPort;

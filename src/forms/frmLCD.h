@@ -24,8 +24,6 @@ class frmLCD : public QWidget {
 public:
     explicit frmLCD(session::PortSession& session);
 
-    const ControlSet& controls() const { return controls_; }
-
     QComboBox* cboUID;
     QRadioButton* opt9600;
     QRadioButton* opt4800;

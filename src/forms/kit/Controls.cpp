@@ -52,11 +52,10 @@ QString arrayElement(const QString& name, int index) {
 }
 
 void ControlSet::build(QWidget* client, const std::vector<ControlSpec>& specs) {
-    specs_ = specs;
     // Containers first, so that every control finds its parent; a control of the window that
     // lies over a frame is created after it and so drawn above it.
     std::vector<const ControlSpec*> order;
-    for (const ControlSpec& spec : specs_) {
+    for (const ControlSpec& spec : specs) {
         order.push_back(&spec);
     }
     std::stable_sort(order.begin(), order.end(), [](const ControlSpec* a, const ControlSpec* b) {

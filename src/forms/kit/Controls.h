@@ -40,10 +40,7 @@ public:
     QWidget* widget(const QString& name) const { return widgets_.value(name); }
     template <class T> T* get(const QString& name) const { return qobject_cast<T*>(widget(name)); }
 
-    const std::vector<ControlSpec>& specs() const { return specs_; }
-
 private:
-    std::vector<ControlSpec> specs_;
     QHash<QString, QWidget*> widgets_;
 };
 
