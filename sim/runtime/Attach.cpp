@@ -1,6 +1,7 @@
 #include "sim/runtime/Attach.h"
 
-#include "link/Devices.h"
+#include "link/PortAccess.h"
+#include "link/PortMap.h"
 #include "link/LineSettings.h"
 #include "settings/IniFile.h"
 

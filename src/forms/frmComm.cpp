@@ -5,7 +5,8 @@
 #include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
 #include "forms/kit/Twips.h"
-#include "link/Devices.h"
+#include "link/PortAccess.h"
+#include "link/PortMap.h"
 #include "link/LineSettings.h"
 
 #include <QAbstractItemView>

@@ -1,6 +1,7 @@
 #include "link/SerialControl.h"
 
-#include "link/Devices.h"
+#include "link/PortAccess.h"
+#include "link/PortMap.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/Devices.h"
 #include "link/LineSettings.h"
+#include "link/PortMap.h"
 #include "link/Traffic.h"
 #include "protocol/Bytes.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Devices.h"
+#include "link/PortMap.h"
 #include "link/Link.h"
 #include "link/SharedVariables.h"
 

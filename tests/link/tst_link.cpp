@@ -3,7 +3,8 @@
 // (nested waits there too, as an exchange started during another's wait).
 
 #include "link/BusScan.h"
-#include "link/Devices.h"
+#include "link/PortAccess.h"
+#include "link/PortMap.h"
 #include "link/LineSettings.h"
 #include "link/Link.h"
 #include "support/Hex.h"
