@@ -1,6 +1,7 @@
 #include "sim/core/Bus.h"
 
 #include "protocol/Configuration.h"
+#include "protocol/Decoder.h"
 #include "protocol/Display.h"
 #include "protocol/Markers.h"
 
@@ -13,32 +14,19 @@ namespace p = trivex::protocol;
 
 namespace {
 
-std::string hexOf(const std::string& bytes) {
-    std::string text;
-    char part[4];
-    for (unsigned char byte : bytes) {
-        std::snprintf(part, sizeof part, text.empty() ? "%02X" : " %02X", byte);
-        text += part;
-    }
-    return text;
-}
-
-std::string quoted(const std::string& bytes) {
-    std::string text = "\"";
-    char part[8];
-    for (unsigned char byte : bytes) {
-        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
-            text += static_cast<char>(byte);
-        } else {
-            std::snprintf(part, sizeof part, "\\x%02X", byte);
-            text += part;
-        }
-    }
-    return text + "\"";
-}
-
 std::string number(int value) {
     return std::to_string(value);
+}
+
+// Several outcomes of one command, one per module that made something of it.
+std::string joined(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) {
+        if (!word.empty() && text.find(word) == std::string::npos) {
+            text += (text.empty() ? "" : ", ") + word;
+        }
+    }
+    return text;
 }
 
 } // namespace
@@ -58,8 +46,8 @@ FeedResult Bus::feed(const std::string& bytes, int lineSpeed) {
         for (const Module& module : modules_) {
             speeds += (speeds.empty() ? "" : ", ") + number(module.settings.lineSpeed);
         }
-        log(result, bytes,
-            "line runs at " + number(lineSpeed) + " bit/s, modules listen at " + speeds + ": not understood");
+        result.log.push_back(p::hexText(bytes) + "  line runs at " + number(lineSpeed) +
+                             " bit/s, modules listen at " + speeds + ": not understood");
         return result;
     }
     for (unsigned char byte : bytes) {
@@ -148,7 +136,7 @@ void Bus::take(std::uint8_t byte, FeedResult& result) {
     case Step::Code:
         pending_ += static_cast<char>(byte);
         if (parameterCount(byte) < 0) {
-            log(result, pending_, "unknown command, skipped");
+            log(result, pending_, "skipped");
             step_ = Step::Data;
         } else if (parameterCount(byte) == 0) {
             step_ = Step::Data;
@@ -199,54 +187,53 @@ void Bus::endConfiguration() {
 void Bus::startFrame(std::uint8_t address, FeedResult& result) {
     const std::vector<int> hearing = listeners();
     endConfiguration();
-    std::string outcome;
+    result.stateChanged = true;
+    auto acknowledge = [&](int i) {
+        result.replies.push_back({{static_cast<char>(p::kAcknowledge), static_cast<char>(address)},
+                                  i,
+                                  modules_[static_cast<std::size_t>(i)].settings.lineSpeed});
+    };
     if (address == p::kConfigurationAddress) {
         context_ = Context::Configuration;
+        std::vector<std::string> taking;
         std::string answered;
         for (int i : hearing) {
             Module& module = modules_[static_cast<std::size_t>(i)];
             module.selected = module.settings.address == address;
             module.configuring = true;
-            outcome += (outcome.empty() ? " -> " : ", ") + number(module.settings.address);
+            taking.push_back(number(module.settings.address));
             if (module.selected) {
                 answered = ", " + number(address) + " selected";
-                result.replies.push_back({{static_cast<char>(p::kAcknowledge), static_cast<char>(address)},
-                                          i,
-                                          module.settings.lineSpeed});
+                acknowledge(i);
             }
         }
-        log(result, pending_,
-            "start frame 100 (configuration)" + outcome + " taking configuration commands" + answered);
-        result.stateChanged = true;
+        log(result, pending_, joined(taking) + " taking configuration commands" + answered);
         return;
     }
     context_ = Context::Lcd;
+    std::string outcome = "no module has this address";
     for (int i : hearing) {
         Module& module = modules_[static_cast<std::size_t>(i)];
         const bool wasSelected = module.selected;
         module.selected = module.settings.address == address;
         if (module.selected) {
-            outcome = " -> selected";
-            result.replies.push_back({{static_cast<char>(p::kAcknowledge), static_cast<char>(address)},
-                                      i,
-                                      module.settings.lineSpeed});
+            outcome = "selected";
+            acknowledge(i);
         } else if (wasSelected) {
-            log(result, "",
-                number(module.settings.address) + " released by the start frame for another address");
+            result.log.push_back("  " + number(module.settings.address) +
+                                 " released by the start frame for another address");
         }
     }
-    log(result, pending_,
-        "start frame " + number(address) + (outcome.empty() ? " -> no module has this address" : outcome));
-    result.stateChanged = true;
+    log(result, pending_, outcome);
 }
 
 void Bus::stopFrame(FeedResult& result) {
-    std::string outcome;
+    std::vector<std::string> released;
     for (int i : listeners()) {
         Module& module = modules_[static_cast<std::size_t>(i)];
         if (module.selected) {
             module.selected = false;
-            outcome += " -> " + number(module.settings.address) + " released";
+            released.push_back(number(module.settings.address) + " released");
             if (options_.answerStopFrame) {
                 result.replies.push_back(
                     {{static_cast<char>(p::kAcknowledge), static_cast<char>(module.settings.address)},
@@ -256,169 +243,55 @@ void Bus::stopFrame(FeedResult& result) {
         }
     }
     if (context_ == Context::Configuration) {
-        outcome += " -> end of configuration";
+        released.push_back("end of configuration");
     }
     endConfiguration();
     context_ = Context::None;
     log(result, std::string(1, static_cast<char>(p::kStopFrame)),
-        "stop frame" + (outcome.empty() ? std::string(" -> nothing was selected") : outcome));
+        released.empty() ? "nothing was selected" : joined(released));
     result.stateChanged = true;
 }
 
+template <class Act> void Bus::handTo(int module, FeedResult& result, const Act& act) {
+    Module& target = modules_[static_cast<std::size_t>(module)];
+    const std::string before = target.display.lineText(0) + target.display.lineText(1);
+    act(target);
+    if (before != target.display.lineText(0) + target.display.lineText(1) &&
+        std::find(result.changedDisplays.begin(), result.changedDisplays.end(), module) ==
+            result.changedDisplays.end()) {
+        result.changedDisplays.push_back(module);
+    }
+}
+
+// A command goes to the modules it is meant for: in a configuration exchange every module taking
+// configuration commands, otherwise the selected one.
 void Bus::command(FeedResult& result) {
-    if (context_ == Context::Configuration &&
-        p::configurationParameterCount(static_cast<std::uint8_t>(pending_[1])) >= 0) {
-        configurationCommand(result);
-    } else {
-        displayCommand(result);
-    }
-}
-
-void Bus::displayCommand(FeedResult& result) {
     const auto code = static_cast<std::uint8_t>(pending_[1]);
-    auto parameter = [this](int index) {
-        return static_cast<std::uint8_t>(pending_[static_cast<std::size_t>(2 + index)]);
-    };
-    std::string meaning;
-    // A row or column beyond the display is logged and ignored, as the module ignores it.
-    auto onDisplay = [&meaning](bool fits, const std::string& what, const auto& act) {
-        if (fits) {
-            act();
-        }
-        meaning = fits ? what : what + ": not on the display, ignored";
-    };
-    bool acted = false;
+    const std::string parameters = pending_.substr(2);
+    const bool configuration =
+        context_ == Context::Configuration && p::configurationParameterCount(code) >= 0;
+    std::vector<std::string> outcomes;
+    bool taken = false;
     for (int i : listeners()) {
-        Module& module = modules_[static_cast<std::size_t>(i)];
-        if (!module.selected) {
+        const Module& module = modules_[static_cast<std::size_t>(i)];
+        if (!(configuration ? module.configuring : module.selected)) {
             continue;
         }
-        acted = true;
-        Lcd& display = module.display;
-        const Lcd before = display;
-        switch (code) {
-        case p::kUnderlineCursor:
-            display.cursorStyle = CursorStyle::Underline;
-            meaning = "underline cursor";
-            break;
-        case p::kBlinkingCursor:
-            display.cursorStyle = CursorStyle::Blinking;
-            meaning = "blinking cursor";
-            break;
-        case p::kHideCursor:
-            display.cursorStyle = CursorStyle::Hidden;
-            meaning = "hide cursor";
-            break;
-        case p::kInitGraph:
-            display.initGraph();
-            meaning = "init graph (custom characters now hold bar patterns)";
-            break;
-        case p::kBacklightOn:
-            display.backlight = Backlight::On;
-            meaning = "backlight on";
-            break;
-        case p::kBacklightOff:
-            display.backlight = Backlight::Off;
-            meaning = "backlight off";
-            break;
-        case p::kBacklightBlink:
-            display.backlight = Backlight::Blinking;
-            meaning = "backlight blink";
-            break;
-        case p::kOutputOn:
-            module.outputOn = true;
-            result.stateChanged = true;
-            meaning = "output on";
-            break;
-        case p::kOutputOff:
-            module.outputOn = false;
-            result.stateChanged = true;
-            meaning = "output off";
-            break;
-        case p::kInputStatus: {
-            const auto level = module.inputHigh ? p::kInputHigh : p::kInputLow;
-            result.replies.push_back({{static_cast<char>(p::kAcknowledge),
-                                       static_cast<char>(module.settings.address), static_cast<char>(level)},
-                                      i,
-                                      module.settings.lineSpeed});
-            meaning = std::string("input status query -> ") + (module.inputHigh ? "HIGH" : "LOW");
-            break;
-        }
-        case p::kShowDefaultScreen:
-            display.show(module.settings.defaultScreen);
-            meaning = "show default screen";
-            break;
-        case p::kGraphLeftToRight:
-        case p::kGraphRightToLeft: {
-            const int length = parameter(0);
-            display.drawGraph(length, code == p::kGraphLeftToRight);
-            meaning = std::string(code == p::kGraphLeftToRight ? "left-to-right" : "right-to-left") +
-                      " bar graph, length " + number(length) + " on row " + number(display.cursorRow) +
-                      (length > p::kMaxGraphLength ? " (longer than 80: drawn as 80)" : "");
-            break;
-        }
-        case p::kClearRow:
-            onDisplay(parameter(0) < Lcd::kRows, "clear row " + number(parameter(0)),
-                      [&] { display.clearRow(parameter(0)); });
-            break;
-        case p::kClearColumn:
-            onDisplay(parameter(0) < Lcd::kColumns, "clear column " + number(parameter(0)),
-                      [&] { display.clearColumn(parameter(0)); });
-            break;
-        case p::kSetCursorPosition:
-            onDisplay(parameter(0) < Lcd::kRows && parameter(1) < Lcd::kColumns,
-                      "cursor to row " + number(parameter(0)) + ", column " + number(parameter(1)),
-                      [&] { display.setCursor(parameter(0), parameter(1)); });
-            break;
-        default:
-            break;
-        }
-        if (before.lineText(0) != display.lineText(0) || before.lineText(1) != display.lineText(1)) {
-            changed(result, i);
-        }
+        taken = true;
+        handTo(i, result, [&](Module& target) {
+            const Outcome outcome =
+                configuration ? target.configure(code, parameters) : target.command(code, parameters);
+            outcomes.push_back(outcome.words);
+            result.stateChanged = result.stateChanged || outcome.stateChanged;
+            if (!outcome.reply.empty()) {
+                result.replies.push_back({outcome.reply, i, target.settings.lineSpeed});
+            }
+        });
     }
-    log(result, pending_, acted ? meaning : "command for the selected module, but none is selected: ignored");
-}
-
-void Bus::configurationCommand(FeedResult& result) {
-    const auto code = static_cast<std::uint8_t>(pending_[1]);
-    const std::string payload = pending_.substr(2);
-    std::string meaning;
-    for (int i : listeners()) {
-        Module& module = modules_[static_cast<std::size_t>(i)];
-        if (!module.configuring) {
-            continue;
-        }
-        ModuleSettings& settings = module.settings;
-        const std::string who = number(settings.address);
-        switch (code) {
-        case p::kSetUid:
-            settings.address = static_cast<std::uint8_t>(payload[0]);
-            meaning += (meaning.empty() ? "set UID " + number(settings.address) + " -> " : ", ") + who +
-                       " now answers at " + number(settings.address);
-            break;
-        case p::kLineSpeed9600:
-        case p::kLineSpeed4800:
-            module.pendingLineSpeed = code == p::kLineSpeed9600 ? 9600 : 4800;
-            meaning = "set line speed " + number(module.pendingLineSpeed) + " bit/s (from the stop frame on)";
-            break;
-        case p::kSetDefaultScreen:
-            std::copy(payload.begin(), payload.end(), settings.defaultScreen.begin());
-            meaning =
-                "set default screen " + quoted(payload.substr(0, 16)) + " " + quoted(payload.substr(16));
-            break;
-        case p::kLoadCustomCharacters:
-            std::copy(payload.begin(), payload.end(), settings.bitmaps.begin());
-            module.loadBitmapsIntoDisplay();
-            changed(result, i);
-            meaning = "load custom characters";
-            break;
-        default:
-            break;
-        }
-        result.stateChanged = true;
-    }
-    log(result, pending_, meaning.empty() ? "configuration command, but no module takes it" : meaning);
+    log(result, pending_,
+        taken           ? joined(outcomes)
+        : configuration ? "no module takes it"
+                        : "none is selected: ignored");
 }
 
 void Bus::displayData(std::uint8_t byte, FeedResult& result) {
@@ -426,32 +299,21 @@ void Bus::displayData(std::uint8_t byte, FeedResult& result) {
         text_ += static_cast<char>(byte);
         return;
     }
-    if (byte == p::kClearDisplay || byte == p::kLineBreak) {
+    const bool control = byte == p::kClearDisplay || byte == p::kLineBreak;
+    if (control) {
         flushText(result);
     }
     bool acted = false;
     for (int i : listeners()) {
-        Module& module = modules_[static_cast<std::size_t>(i)];
-        if (!module.selected) {
-            continue;
+        if (modules_[static_cast<std::size_t>(i)].selected) {
+            acted = true;
+            handTo(i, result, [byte](Module& module) { module.take(byte); });
         }
-        acted = true;
-        if (byte == p::kClearDisplay) {
-            module.display.clear();
-        } else if (byte == p::kLineBreak) {
-            module.display.lineBreak();
-        } else {
-            module.display.put(byte);
-        }
-        changed(result, i);
     }
-    const std::string single(1, static_cast<char>(byte));
-    if (byte == p::kClearDisplay) {
-        log(result, single, acted ? "clear display" : "clear display, but no module is selected: ignored");
-    } else if (byte == p::kLineBreak) {
-        log(result, single, acted ? "line break" : "line break, but no module is selected: ignored");
-    } else {
+    if (!control) {
         text_ += static_cast<char>(byte);
+    } else {
+        log(result, std::string(1, static_cast<char>(byte)), acted ? "" : "no module is selected: ignored");
     }
 }
 
@@ -459,33 +321,18 @@ void Bus::flushText(FeedResult& result) {
     if (text_.empty()) {
         return;
     }
-    bool selected = false;
-    for (int i : listeners()) {
-        selected = selected || modules_[static_cast<std::size_t>(i)].selected;
-    }
-    std::string meaning;
-    if (context_ == Context::Configuration && !selected) {
-        meaning = "unexpected in a configuration exchange: skipped";
-    } else if (context_ == Context::None || !selected) {
-        meaning = "no module is selected: ignored";
-    } else if (text_.size() == 1 && static_cast<std::uint8_t>(text_[0]) < 8) {
-        meaning = "custom character " + number(static_cast<std::uint8_t>(text_[0]) + 1);
-    } else {
-        meaning = "text " + quoted(text_);
-    }
-    log(result, text_, meaning);
+    const std::string outcome = context_ == Context::Configuration && !anySelected()
+                                    ? "unexpected in a configuration exchange: skipped"
+                                : context_ == Context::None || !anySelected()
+                                    ? "no module is selected: ignored"
+                                    : "";
+    log(result, text_, outcome);
     text_.clear();
 }
 
-void Bus::log(FeedResult& result, const std::string& bytes, const std::string& meaning) {
-    result.log.push_back(bytes.empty() ? "  " + meaning : hexOf(bytes) + "  " + meaning);
-}
-
-void Bus::changed(FeedResult& result, int module) {
-    if (std::find(result.changedDisplays.begin(), result.changedDisplays.end(), module) ==
-        result.changedDisplays.end()) {
-        result.changedDisplays.push_back(module);
-    }
+void Bus::log(FeedResult& result, const std::string& bytes, const std::string& outcome) {
+    result.log.push_back(p::hexText(bytes) + "  " + p::describe(bytes, p::Direction::ToBus) +
+                         (outcome.empty() ? "" : " -> " + outcome));
 }
 
 } // namespace trivex::sim

@@ -33,9 +33,10 @@ struct FeedResult {
     bool stateChanged = false;        // address, speed, selection or output of some module
 };
 
-// The modules on one RS485 bus and the decoder that turns the bytes on the wire into frames,
-// commands and display data. Every module hears everything; each acts on what is meant for it
-// and only when the line runs at its own speed.
+// The modules on one RS485 bus: the framing of the bytes on the wire into frames, commands and
+// display data, and their addressing. Every module hears everything; each is handed what is
+// meant for it, and only when the line runs at its own speed. The log says each frame and
+// command in the protocol decoder's words, and what the modules made of it.
 class Bus {
 public:
     explicit Bus(const std::vector<ModuleSettings>& modules, BusOptions options = {});
@@ -55,15 +56,15 @@ private:
     void startFrame(std::uint8_t address, FeedResult& result);
     void stopFrame(FeedResult& result);
     void command(FeedResult& result);
-    void displayCommand(FeedResult& result);
-    void configurationCommand(FeedResult& result);
     void displayData(std::uint8_t byte, FeedResult& result);
     void flushText(FeedResult& result);
     void endConfiguration();
     int parameterCount(std::uint8_t code) const;
     bool anySelected() const;
-    void log(FeedResult& result, const std::string& bytes, const std::string& meaning);
-    void changed(FeedResult& result, int module);
+    // Hands something to module i; notes when its display changed.
+    template <class Act> void handTo(int module, FeedResult& result, const Act& act);
+    // A log line: the bytes in hex, the decoder's words for them, and what became of them.
+    void log(FeedResult& result, const std::string& bytes, const std::string& outcome = {});
     // Modules that hear the line at its current speed and are addressed in this context.
     std::vector<int> listeners() const;
 
