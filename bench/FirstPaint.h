@@ -10,7 +10,10 @@
 // from exec to exit is the time until the window is on the screen.
 class QuitOnFirstPaint : public QObject {
 public:
-    explicit QuitOnFirstPaint(QWidget* window) { window->installEventFilter(this); }
+    explicit QuitOnFirstPaint(QWidget* window)
+        : QObject(window) {
+        window->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
