@@ -1,5 +1,6 @@
 #include "link/PortMap.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <set>
 
@@ -106,8 +107,7 @@ PortChoice PortMap::choice(int number) const {
     PortChoice choice;
     choice.number = number;
     const QString key = keys_(number).trimmed();
-    const std::vector<SerialDevice> devices = presentDevices();
-    auto describe = [&](const QString& path) {
+    auto describe = [&](const QString& path, const std::vector<SerialDevice>& devices) {
         for (const SerialDevice& device : devices) {
             if (device.path == path || device.stablePath == path) {
                 choice.info = device;
@@ -117,9 +117,13 @@ PortChoice PortMap::choice(int number) const {
     if (!key.isEmpty()) {
         choice.origin = PortChoice::Origin::Keyed;
         choice.device = key;
-        describe(key);
+        // A path that is not there is no device present: the devices need not be listed.
+        if (QFileInfo::exists(key)) {
+            describe(key, presentDevices());
+        }
         return choice;
     }
+    const std::vector<SerialDevice> devices = presentDevices();
     if (const auto pin = pinned_.find(number); pin != pinned_.end()) {
         // Its device, wherever it is now; while it is away, no other device.
         choice.origin = PortChoice::Origin::Found;
@@ -150,7 +154,7 @@ PortChoice PortMap::choice(int number) const {
         return choice;
     }
     choice.device = defaultDevicePath(number);
-    describe(choice.device);
+    describe(choice.device, devices);
     return choice;
 }
 
