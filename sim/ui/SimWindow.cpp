@@ -1,6 +1,6 @@
 #include "sim/ui/SimWindow.h"
 
-#include "icons/SvgIcon.h"
+#include "icons/Icon.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,7 +21,7 @@ SimWindow::SimWindow(PtyBus& bus, QWidget* parent)
     : QWidget(parent)
     , bus_(bus) {
     setWindowTitle(QStringLiteral("TRIVEX virtual module - %1").arg(bus.linkPath()));
-    setWindowIcon(icons::icon(QStringLiteral(":/icons/trivex-sim.svg")));
+    setWindowIcon(icons::programIcon(QStringLiteral("trivex-sim")));
     auto* layout = new QVBoxLayout(this);
 
     // The line that leads trivex's port to this bus, for a start from a launcher, where nobody

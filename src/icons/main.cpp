@@ -1,6 +1,7 @@
 // Renders an SVG icon into the PNG files of the hicolor theme, for installation:
 //   trivex-icons SVG FOLDER NAME   writes FOLDER/<size>x<size>/apps/NAME.png at every size.
 
+#include "icons/Icon.h"
 #include "icons/SvgIcon.h"
 
 #include <QDir>

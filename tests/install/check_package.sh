@@ -8,7 +8,7 @@ trap 'rm -rf "$out"' EXIT
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >/dev/null
 deb=$(ls "$out"/trivex_*_*.deb)
 control=$(dpkg-deb -I "$deb")
-for field in "Package: trivex" "Maintainer: " "Depends: .*libqt6serialport6" "Depends: .*libqt6svg6" "Section: "; do
+for field in "Package: trivex" "Maintainer: " "Depends: .*libqt6serialport6" "Depends: .*libqt6widgets6" "Section: "; do
   echo "$control" | grep -q "$field" || { echo "control without $field:"; echo "$control"; exit 1; }
 done
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')

@@ -1,7 +1,7 @@
 #include "forms/kit/Style.h"
 
 #include "forms/kit/ListBox.h"
-#include "icons/SvgIcon.h"
+#include "icons/Icon.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -75,7 +75,7 @@ QFont inputStateFont() {
 }
 
 QIcon applicationIcon() {
-    static const QIcon icon = icons::icon(QStringLiteral(":/icons/trivex.svg"));
+    static const QIcon icon = icons::programIcon(QStringLiteral("trivex"));
     return icon;
 }
 
