@@ -5,9 +5,12 @@
 #include "forms/kit/Style.h"
 #include "forms/kit/Termination.h"
 #include "link/Devices.h"
+#include "session/PortSession.h"
 #include "settings/Profile.h"
 
 #include <QApplication>
+#include <fontconfig/fontconfig.h>
+#include <thread>
 
 namespace trivex::app {
 
@@ -29,12 +32,18 @@ int runTrivex(int argc, char* argv[], const std::function<void(QWidget&)>& shown
     if (!cli::checkDisplay("trivex")) {
         return 1;
     }
+    // The font configuration is read on a spare processor while the display is connected: the
+    // first caption measured would otherwise wait for it.
+    std::thread fonts([] { FcInit(); });
     QApplication app(argc, argv);
+    fonts.join();
     QGuiApplication::setDesktopFileName(QStringLiteral("org.trivex.Trivex"));
-    // After the application object has set the locale up, while the window is built.
-    link::readDevicesAhead();
     cli::displayStarted();
     settings::settingsFile(); // the settings location is chosen once, here
+    if (session::startUpNeedsDevices()) {
+        // After the application object has set the locale up, while the window is built.
+        link::readDevicesAhead();
+    }
     forms::applyApplicationStyle(app);
     forms::frmMain window;
     forms::closeOnTermination(window);

@@ -4,6 +4,8 @@
 #include "protocol/Markers.h"
 #include "settings/Profile.h"
 
+#include <QFileInfo>
+
 namespace trivex::session {
 
 namespace {
@@ -19,6 +21,13 @@ QString portsKey(int number) {
 }
 
 } // namespace
+
+bool startUpNeedsDevices() {
+    const std::optional<int> number =
+        link::parseCommPort(settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("CommPort")));
+    const QString key = number ? portsKey(*number).trimmed() : QString();
+    return key.isEmpty() || QFileInfo::exists(key);
+}
 
 QString capitalised(const QString& text) {
     return text.isEmpty() ? text : text.front().toUpper() + text.mid(1);

@@ -73,6 +73,10 @@ private:
     bool ignoreEcho_ = false;
 };
 
+// Whether the port that the settings name for start-up is looked for among the serial devices of
+// this machine: not when section "Ports" names a path for it and nothing is there.
+bool startUpNeedsDevices();
+
 // The text with its first letter in upper case, for a reason that starts a sentence.
 QString capitalised(const QString& text);
 

@@ -22,7 +22,7 @@ inline const QColor kWhite{255, 255, 255};
 inline const QColor kGreen{0, 255, 0};
 inline const QColor kRed{255, 0, 0};
 
-// The program's icon, a 16 x 2 character module, at every size a desktop asks for.
+// The program's icon, a 16 x 2 character module, at the sizes a window icon is drawn.
 QIcon applicationIcon();
 
 // Style, font and palette for the whole program, set once before any window exists.
