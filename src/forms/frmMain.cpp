@@ -36,12 +36,6 @@
 
 namespace trivex::forms {
 
-namespace {
-
-const QString kSettingsSection = QStringLiteral("Settings");
-
-} // namespace
-
 frmMain::frmMain(QWidget* parent)
     : QMainWindow(parent)
     , link_(session_.link()) {
@@ -226,9 +220,6 @@ void frmMain::connectHandlers() {
 
 void frmMain::Form_Load() {
     QApplication::setApplicationName(texts::kApplicationTitle);
-    link::SharedVariables& variables = session_.variables();
-    variables.strCommPort = settings::ReadINI(kSettingsSection, QStringLiteral("CommPort"));
-    variables.strSettings = settings::ReadINI(kSettingsSection, QStringLiteral("Setting"));
     if (!session_.openAtStartUp()) {
         // A port that does not open leaves the program running with it closed; the operator is
         // told why in the windows, and on stderr.
@@ -236,7 +227,8 @@ void frmMain::Form_Load() {
         std::fprintf(stderr, "trivex: no serial port opened: %s%s%s\n",
                      qPrintable(link_.MSComm1.CommPort() ? link_.MSComm1.lastError()
                                                          : QStringLiteral("no port is set")),
-                     settingsProblem.isEmpty() ? "" : "; the settings file is not read: ", qPrintable(settingsProblem));
+                     settingsProblem.isEmpty() ? "" : "; the settings file is not read: ",
+                     qPrintable(settingsProblem));
         tellPortProblem();
     }
     fillNumbers(cboAddr, 100, 132);
@@ -270,11 +262,13 @@ void frmMain::connectSession() {
     // A scan may not start while a module is selected here, or while "Configure LCD" is open.
     session_.setScanGuard([this] {
         if (!cmdSelect->isEnabled()) {
-            return QStringLiteral("%1 is selected in the main window; release it with \"Send Stop Frame\" first.")
+            return QStringLiteral(
+                       "%1 is selected in the main window; release it with \"Send Stop Frame\" first.")
                 .arg(statusText().section(QLatin1Char(' '), 0, 1));
         }
         if (frmLCD_) {
-            return QStringLiteral("\"Configure LCD\" is open, and its commands would cross the probes; close it first.");
+            return QStringLiteral(
+                "\"Configure LCD\" is open, and its commands would cross the probes; close it first.");
         }
         return QString();
     });

@@ -45,13 +45,14 @@ PortSession::PortSession(QObject* parent)
     });
     connect(&port, &link::SerialControl::reopened, this, &PortSession::stateChanged);
     // A port is its device: its number stands for that device for the rest of the run.
-    connect(&port, &link::SerialControl::opened, this, [this] {
-        ports_.pin(link_.MSComm1.CommPort(), link_.MSComm1.identity());
-    });
+    connect(&port, &link::SerialControl::opened, this,
+            [this] { ports_.pin(link_.MSComm1.CommPort(), link_.MSComm1.identity()); });
 }
 
 bool PortSession::openAtStartUp() {
     link::SerialControl& port = link_.MSComm1;
+    variables_.strCommPort = settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("CommPort"));
+    variables_.strSettings = settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("Setting"));
     std::optional<int> number = link::parseCommPort(variables_.strCommPort);
     if (!number) {
         const std::vector<link::SerialDevice> devices = link::presentDevices();
@@ -70,7 +71,8 @@ bool PortSession::openAtStartUp() {
     port.setSettings(variables_.strSettings);
     port.setRThreshold(protocol::kAcknowledgeLength);
     port.setInputMode(1);
-    ignoreEcho_ = settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) == QLatin1String("1");
+    ignoreEcho_ =
+        settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) == QLatin1String("1");
     port.setEchoStripping(ignoreEcho_);
     const bool opened = number && port.setPortOpen(true);
     emit stateChanged();
@@ -100,7 +102,8 @@ QString PortSession::portState() const {
     if (port.CommPort() == 0) {
         QString state = kNoPortSet;
         if (const QString problem = settings::settingsFileProblem(); !problem.isEmpty()) {
-            state += QStringLiteral(" The settings file %1 is not read: %2.").arg(settings::settingsFile(), problem);
+            state += QStringLiteral(" The settings file %1 is not read: %2.")
+                         .arg(settings::settingsFile(), problem);
         }
         return state;
     }
@@ -114,7 +117,8 @@ QString PortSession::portState() const {
     }
     return QStringLiteral("COM%1 %2: %3.")
         .arg(port.CommPort())
-        .arg(port.isWatching() ? QStringLiteral("lost") : QStringLiteral("closed"), capitalised(port.closedReason()));
+        .arg(port.isWatching() ? QStringLiteral("lost") : QStringLiteral("closed"),
+             capitalised(port.closedReason()));
 }
 
 QString PortSession::scanRefusal() const {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/PortMap.h"
 #include "link/Link.h"
+#include "link/PortMap.h"
 #include "link/SharedVariables.h"
 
 #include <QObject>
@@ -28,9 +28,10 @@ public:
     const link::SerialControl& MSComm1() const { return link_.MSComm1; }
     const link::PortMap& ports() const { return ports_; }
 
-    // Configures the port completely from strCommPort and strSettings, then opens it. On a
-    // first start (no port number stored) with exactly one serial device present, that device
-    // is the port, at 9600,n,8,1 unless settings were stored. False when it stays closed.
+    // Takes the port number and settings stored (into strCommPort and strSettings), configures
+    // the port completely from them and opens it. On a first start (no port number stored) with
+    // exactly one serial device present, that device is the port, at 9600,n,8,1 unless settings
+    // were stored. False when it stays closed.
     bool openAtStartUp();
     // Closes the port, takes number and settings (into strCommPort and strSettings too) and
     // opens it again; false when it stays closed.

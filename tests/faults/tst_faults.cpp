@@ -1,6 +1,7 @@
 // Faults the program has to survive: the far end going away and coming back, settings files
 // that cannot be written or are replaced under an open window, and termination by a signal.
-// (A busy port: tst_frmMain; a long burst: tst_link.)
+// (A busy port: tst_frmMain; a long burst: tst_link; an adapter pulled and plugged back:
+// tst_session.)
 
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
@@ -18,14 +19,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -48,8 +46,6 @@ private slots:
     void cleanup();
 
     void farEndGoesAway();
-    void portFollowsItsDevice_data();
-    void portFollowsItsDevice();
     void owedStopFrameWaitsForItsDevice();
     void readOnlySettingsFileIsReportedAndKept();
     void terminationStoresTheOpenWindows_data();
@@ -99,83 +95,6 @@ void tst_faults::farEndGoesAway() {
     QVERIFY(w.txtLine1->text().isEmpty());
 }
 
-void tst_faults::portFollowsItsDevice_data() {
-    QTest::addColumn<QString>("known");      // how the device is known: stable name, USB socket, [Ports] path
-    QTest::addColumn<QString>("waitingFor"); // as the state line names the adapter while it is away
-    QTest::addColumn<QString>("stored");     // [Ports] COM1 when the port settings window closes
-    QTest::newRow("by its stable name") << "stable"
-                                        << "by-id/usb-FTDI_A5 (FTDI RS485, serial A5)"
-                                        << "by-id/usb-FTDI_A5";
-    QTest::newRow("by its USB socket") << "usb"
-                                       << "the USB adapter 0403:6001 in USB socket 1-1.2"
-                                       << "ttyUSB3";
-    QTest::newRow("a [Ports] path is its own identity") << "keyed"
-                                                        << "ttyUSB0"
-                                                        << "ttyUSB0";
-}
-
-// Two adapters, COM1 on the first: it is pulled, a third is plugged meanwhile, then it returns
-// in another socket, under another kernel name (a [Ports] path returns at that path). Nothing
-// goes to the others; COM1 opens again on it alone, and the module stays selected.
-void tst_faults::portFollowsItsDevice() {
-    QFETCH(QString, known);
-    QFETCH(QString, waitingFor);
-    QFETCH(QString, stored);
-    const bool stableNames = known == "stable";
-    bench_ = std::make_unique<Bench>();
-    bench_->set("Ports", "COM1", known == "keyed" ? bench_->path("ttyUSB0") : QString());
-    QDir().mkpath(bench_->path("by-id"));
-    auto devices = std::make_shared<std::vector<link::SerialDevice>>();
-    // An adapter plugged in: its kernel name (and stable name) lead to the far end of a pty.
-    auto plug = [&](test::PtyPeer& peer, const QString& kernel, const QString& stable,
-                    const QString& socket) {
-        QVERIFY(QFile::link(peer.slavePath(), bench_->path(kernel)));
-        if (stableNames) {
-            QFile::remove(bench_->path("by-id/" + stable));
-            QVERIFY(QFile::link(peer.slavePath(), bench_->path("by-id/" + stable)));
-        }
-        devices->push_back({bench_->path(kernel), stableNames ? bench_->path("by-id/" + stable) : QString(),
-                            "RS485", "FTDI", stable.right(2), socket, 0x0403, 0x6001});
-    };
-    link::setDeviceSource([devices] { return *devices; });
-    test::PtyPeer a;
-    test::PtyPeer b;
-    plug(a, "ttyUSB0", "usb-FTDI_A5", "1-1.2");
-    plug(b, "ttyUSB1", "usb-FTDI_B7", "1-1.3");
-    frmMain& w = open();
-    w.show();
-    a.answer(hex("EF 65"), hex("EE 65"));
-    click(w.cmdSelect);
-    test::captureStderr([&] {
-        a.close();
-        QFile::remove(bench_->path("ttyUSB0"));
-        devices->erase(devices->begin());
-        QTRY_VERIFY(!w.session().MSComm1().PortOpen());
-    });
-    // Told by what ended it, and which adapter it waits for.
-    QTRY_VERIFY(w.commWindow());
-    const QString state = w.commWindow()->stateText();
-    QVERIFY2(
-        state.contains(QRegularExpression("went away \\((the line hung up|the device was removed)\\)")) &&
-            state.contains("waiting for " + (known == "usb" ? waitingFor : bench_->path(waitingFor))),
-        qPrintable(state));
-    test::PtyPeer c;
-    plug(c, "ttyUSB2", "usb-FTDI_C9", "1-1.4");
-    QSignalSpy opened(&w.session().MSComm1(), &link::SerialControl::opened);
-    QVERIFY(!opened.wait(1500)); // a retry has come and gone
-    click(w.cmdShowStartup);     // nothing to send it to
-    test::PtyPeer back;
-    plug(back, known == "keyed" ? "ttyUSB0" : "ttyUSB3", "usb-FTDI_A5", stableNames ? "1-1.5" : "1-1.2");
-    QTRY_VERIFY_WITH_TIMEOUT(w.session().MSComm1().PortOpen(), 3000);
-    QVERIFY2(w.commWindow()->stateText().startsWith("COM1 open: "), qPrintable(w.commWindow()->stateText()));
-    QCOMPARE(w.statusText(), QStringLiteral("UID 101 Connected"));
-    click(w.cmdShowStartup);
-    QTRY_COMPARE(toHex(back.received()), toHex(hex("FE 14")));
-    QCOMPARE(b.received() + c.received(), std::string());
-    w.commWindow()->close();
-    QCOMPARE(bench_->get("Ports", "COM1"), bench_->path(stored));
-}
-
 // A configuration command cut off after its start frame leaves every module taking
 // configuration commands: the stop frame owed goes to that device at that speed alone.
 void tst_faults::owedStopFrameWaitsForItsDevice() {
@@ -189,12 +108,13 @@ void tst_faults::owedStopFrameWaitsForItsDevice() {
     w.mnuTraffic->trigger();
     w.mnuConfig->trigger();
     // The line fails right after the start frame went out.
-    connect(&w.session().MSComm1(), &link::SerialControl::traffic, this, [&](const link::TrafficEntry& entry) {
-        if (entry.kind == link::TrafficEntry::Kind::Sent && entry.bytes == hex("EF 64")) {
-            bench_->peer.close();
-            QFile::remove(bus);
-        }
-    });
+    connect(&w.session().MSComm1(), &link::SerialControl::traffic, this,
+            [&](const link::TrafficEntry& entry) {
+                if (entry.kind == link::TrafficEntry::Kind::Sent && entry.bytes == hex("EF 64")) {
+                    bench_->peer.close();
+                    QFile::remove(bus);
+                }
+            });
     {
         MessageWatcher messages;
         w.configWindow()->cboUID->setEditText("120");
