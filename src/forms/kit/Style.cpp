@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QLayout>
 #include <QProxyStyle>
 #include <QScreen>
@@ -20,9 +21,22 @@ namespace {
 constexpr int kDialogPixels = 11;
 constexpr int kLargePixels = 16;
 
+// The first of the families that this machine has, alone: a family it does not have sends Qt
+// through fontconfig's whole list of substitutes for it (some 0.7 ms each time), to find most
+// often the next one named here. With none of them present, all are given, as they stand.
+QStringList presentFamilies(const QStringList& families) {
+    const QStringList present = QFontDatabase::families();
+    for (const QString& family : families) {
+        if (present.contains(family, Qt::CaseInsensitive)) {
+            return {family};
+        }
+    }
+    return families;
+}
+
 QFont font(const QStringList& families, int pixels, bool bold) {
     QFont f;
-    f.setFamilies(families);
+    f.setFamilies(presentFamilies(families));
     f.setPixelSize(pixels);
     f.setBold(bold);
     f.setStyleHint(QFont::SansSerif);
