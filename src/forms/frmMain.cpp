@@ -19,7 +19,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -402,27 +401,6 @@ void frmMain::cmdInput_Click() {
     } else if (outcome.level) {
         Label4->setText(*outcome.level == protocol::InputLevel::High ? texts::kHigh : texts::kLow);
     }
-}
-
-// The line-box key rule: a key that produces a character in a full line moves the focus to the
-// other line. The key itself is not consumed; the full line still handles (and refuses) it.
-// Text an input method commits (a dead key, compose, an IME) counts as typed.
-bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == txtLine1 || watched == txtLine2) {
-        bool producesCharacter = false;
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            producesCharacter = !key->text().isEmpty() && key->key() != Qt::Key_Delete &&
-                                key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab;
-        } else if (event->type() == QEvent::InputMethod) {
-            producesCharacter = !static_cast<QInputMethodEvent*>(event)->commitString().isEmpty();
-        }
-        auto* line = static_cast<QLineEdit*>(watched);
-        if (producesCharacter && line->text().size() == protocol::kLineLength) {
-            (line == txtLine1 ? txtLine2 : txtLine1)->setFocus(Qt::OtherFocusReason);
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace trivex::forms
