@@ -10,6 +10,8 @@
 #include "protocol/Configuration.h"
 #include "protocol/Markers.h"
 #include "protocol/Text.h"
+#include "session/DisplayText.h"
+#include "session/Texts.h"
 #include "settings/Profile.h"
 
 #include <QApplication>
@@ -30,35 +32,12 @@ namespace {
 const QString kSection = QStringLiteral("LCD");
 constexpr int kCellLength = 3;
 
-const QString kUidChanged = QStringLiteral("UID Changed");
-const QString kBaudChanged = QStringLiteral("LCD Baud Rate Changed");
-const QString kScreenChanged = QStringLiteral("Startup Screen Changed");
-const QString kCharactersLoaded = QStringLiteral("Custom Characters Loaded");
-const QString kUidRefused =
-    QStringLiteral("The UID \"%1\" was not sent: a UID is a whole number from 0 to 255.");
 const QString kCellRefused = QStringLiteral("CHAR %1, byte %2: \"%3\" is not a whole number from 0 to 255.\n"
                                             "%4. Nothing was sent.");
 const QColor kMarked(255, 190, 190);
-const QString kLineTooLong =
-    QStringLiteral("Line %1 of the default screen was not sent: it holds %2 characters, and a "
-                   "line of the display holds %3.");
-const QString kLineHoldsMarker = QStringLiteral(
-    "Line %1 of the default screen was not sent: it holds \u201C%2\u201D, whose byte is a frame marker on "
-    "the bus and would be taken as a command to every module.");
 
 QString customKey(int cell) {
     return QStringLiteral("Custom%1").arg(cell + 1);
-}
-
-// A default-screen line as sent: filled with spaces to a full line, never shortened, and every
-// character without a byte of its own shown as the byte it becomes.
-QString lineAsSent(const QString& text) {
-    QString line;
-    for (char32_t character : text.toStdU32String()) {
-        line += protocol::isSendable(character) ? QString::fromUcs4(&character, 1)
-                                                : QString(QLatin1Char(protocol::kUnsendableReplacement));
-    }
-    return line.leftJustified(protocol::kLineLength, QLatin1Char(' '));
 }
 
 } // namespace
@@ -198,18 +177,18 @@ bool frmLCD::write(const protocol::ConfigurationCommand& command) {
 void frmLCD::SendUID() {
     const auto uid = protocol::parseByte(cboUID->currentText().toStdString());
     if (!uid) {
-        showMessage(this, QMessageBox::Warning, kUidRefused.arg(cboUID->currentText()));
+        showMessage(this, QMessageBox::Warning, texts::kUidRefused.arg(cboUID->currentText()));
         return;
     }
     if (write(protocol::setUid(*uid))) {
-        showMessage(this, QMessageBox::Information, kUidChanged);
+        showMessage(this, QMessageBox::Information, texts::kUidChanged);
     }
 }
 
 void frmLCD::SendBaudRate() {
     if (write(protocol::setLineSpeed(opt9600->isChecked() ? protocol::LineSpeed::Baud9600
                                                           : protocol::LineSpeed::Baud4800))) {
-        showMessage(this, QMessageBox::Information, kBaudChanged);
+        showMessage(this, QMessageBox::Information, texts::kBaudChanged);
     }
 }
 
@@ -218,25 +197,17 @@ void frmLCD::SendDefaultScreen() {
     // that every module takes: refused before anything is written, the boxes as they were.
     const QLineEdit* lines[] = {txtSU1, txtSU2};
     for (int n = 1; n <= 2; ++n) {
-        const std::u32string text = lines[n - 1]->text().toStdU32String();
-        if (text.size() > static_cast<std::size_t>(protocol::kLineLength)) {
-            showMessage(this, QMessageBox::Warning,
-                        kLineTooLong.arg(n).arg(text.size()).arg(protocol::kLineLength));
+        if (const QString refusal = session::defaultScreenRefusal(n, lines[n - 1]->text());
+            !refusal.isEmpty()) {
+            showMessage(this, QMessageBox::Warning, refusal);
             return;
         }
-        for (char32_t character : text) {
-            if (protocol::isFrameMarker(character)) {
-                showMessage(this, QMessageBox::Warning,
-                            kLineHoldsMarker.arg(n).arg(QString::fromUcs4(&character, 1)));
-                return;
-            }
-        }
     }
-    putText(txtSU1, lineAsSent(txtSU1->text()));
-    putText(txtSU2, lineAsSent(txtSU2->text()));
+    putText(txtSU1, session::lineAsSent(txtSU1->text()));
+    putText(txtSU2, session::lineAsSent(txtSU2->text()));
     if (write(protocol::setDefaultScreen(protocol::displayBytes(txtSU1->text().toStdU32String()),
                                          protocol::displayBytes(txtSU2->text().toStdU32String())))) {
-        showMessage(this, QMessageBox::Information, kScreenChanged);
+        showMessage(this, QMessageBox::Information, texts::kScreenChanged);
     }
 }
 
@@ -270,7 +241,7 @@ void frmLCD::SendCustomCharacters() {
         return;
     }
     if (write(protocol::loadCustomCharacters(bitmaps))) {
-        showMessage(this, QMessageBox::Information, kCharactersLoaded);
+        showMessage(this, QMessageBox::Information, texts::kCharactersLoaded);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "forms/kit/LineBox.h"
 
 #include "protocol/Text.h"
+#include "session/Texts.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -9,12 +10,6 @@
 namespace trivex::forms {
 
 namespace {
-
-const QString kMarkerRefused = QStringLiteral(
-    "\u201C%1\u201D cannot be typed: its byte is a frame marker on the bus (\u00EA, \u00EE, \u00EF and "
-    "\u00FE are EA, EE, EF and FE), which would select, release or command modules.");
-const QString kNoByteRefused =
-    QStringLiteral("\u201C%1\u201D cannot be typed: the display has no byte for it.");
 
 // The characters of text that display text may not hold, in order.
 std::u32string untypeable(const QString& text) {
@@ -51,7 +46,7 @@ QValidator::State TypingValidator::validate(QString& input, int&) const {
                 ++at;
             }
             const char32_t typed = now[at];
-            refusal_ = (protocol::isSendable(typed) ? kMarkerRefused : kNoByteRefused)
+            refusal_ = (protocol::isSendable(typed) ? texts::kMarkerRefused : texts::kNoByteRefused)
                            .arg(QString::fromUcs4(&typed, 1));
             return Invalid;
         }
