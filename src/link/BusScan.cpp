@@ -5,14 +5,24 @@
 #include "protocol/Selection.h"
 
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace trivex::link {
 
 namespace {
 
-// A stop frame's echo comes back within this many ticks, as does the acknowledge a module may
-// give to the stop frame that releases it.
-constexpr int kShortWaitTicks = 3;
+// Bits of one byte on the wire at n,8,1: a start bit, eight data bits and a stop bit.
+constexpr int kBitsPerByte = 10;
+// A probe's bytes on the wire: its start frame and the acknowledge that may answer it.
+constexpr int kProbeBytes = 4;
+// How far past the latest acknowledge seen the allowance is widened.
+constexpr int kWidenMarginMs = 4;
+
+double wireMs(int bytes, int speed) {
+    return 1000.0 * kBitsPerByte * bytes / speed;
+}
 
 const QString kConfigurationNote =
     QStringLiteral("answers at the configuration address: a module renumbered to 100, or every module "
@@ -30,6 +40,17 @@ BusScan::BusScan(Link& link, QObject* parent)
 
 BusScan::~BusScan() {
     stop();
+}
+
+void BusScan::setAnswerAllowance(int ms) {
+    setAllowanceMs_ = std::clamp(ms, 0, 1000);
+    if (!running_) {
+        allowanceMs_ = setAllowanceMs_;
+    }
+}
+
+int BusScan::windowMs(int speed) const {
+    return static_cast<int>(std::lround(wireMs(kProbeBytes, speed))) + allowanceMs_;
 }
 
 QString BusScan::start(int from, int to, const std::vector<int>& speeds) {
@@ -54,6 +75,10 @@ QString BusScan::start(int from, int to, const std::vector<int>& speeds) {
     next_ = 0;
     findings_.clear();
     echoSeen_ = false;
+    restartFrom_ = plan_.size();
+    startedAt_.assign(plan_.size(), -1);
+    clock_.start();
+    allowanceMs_ = setAllowanceMs_;
     originalSettings_ = port.Settings();
     originalEcho_ = port.echoStripping();
     originalThreshold_ = port.RThreshold();
@@ -68,7 +93,7 @@ QString BusScan::start(int from, int to, const std::vector<int>& speeds) {
     reply_.clear();
     phase_ = Phase::EchoCheck;
     port.Output(protocol::stopFrame());
-    wait(kShortWaitTicks);
+    waitWindow();
     return {};
 }
 
@@ -84,8 +109,8 @@ QString BusScan::settingsAt(int speed) const {
     return fields.join(QLatin1Char(','));
 }
 
-void BusScan::wait(int ticks) {
-    timer_.start(static_cast<int>(kTickLength.count()) * ticks);
+void BusScan::waitWindow() {
+    timer_.start(windowMs(link_.MSComm1.Settings().section(QLatin1Char(','), 0, 0).toInt()));
 }
 
 void BusScan::nextProbe() {
@@ -107,12 +132,17 @@ void BusScan::nextProbe() {
     reply_.clear();
     phase_ = Phase::Probe;
     sinceProbe_.start();
+    startedAt_[next_] = clock_.nsecsElapsed();
     port.Output(protocol::startFrame(static_cast<std::uint8_t>(address)));
-    wait(kReplyTicks);
+    waitWindow();
 }
 
 void BusScan::onReplies() {
     reply_ += link_.MSComm1.Input();
+    if (phase_ == Phase::EchoCheck) {
+        return;
+    }
+    creditLateAnswers();
     if (phase_ != Phase::Probe) {
         return;
     }
@@ -121,18 +151,59 @@ void BusScan::onReplies() {
         reply_.size() == static_cast<std::size_t>(protocol::kAcknowledgeLength) &&
         protocol::recogniseReply(reply_, static_cast<std::uint8_t>(address), protocol::kAcknowledgeLength)
             .acknowledged;
-    if (!clean) {
-        return; // not a clean acknowledge (yet): the reply window decides
+    if (!clean || restartFrom_ < plan_.size()) {
+        return; // not a clean acknowledge (yet), or one that is probed again anyway: the window decides
     }
-    report(address == protocol::kConfigurationAddress ? kConfigurationNote : QString());
+    report(next_, static_cast<double>(sinceProbe_.nsecsElapsed()) / 1e6,
+           address == protocol::kConfigurationAddress ? kConfigurationNote : QString());
     phase_ = Phase::Release;
     link_.MSComm1.Output(protocol::stopFrame());
-    wait(kShortWaitTicks);
+    waitWindow();
 }
 
-void BusScan::report(const QString& note) {
-    const auto [address, speed] = plan_[next_];
-    findings_.push_back({address, speed, static_cast<double>(sinceProbe_.nsecsElapsed()) / 1e6, note});
+void BusScan::creditLateAnswers() {
+    const auto [current, speed] = plan_[next_];
+    for (std::size_t at = 0; at + 1 < reply_.size();) {
+        const int address = static_cast<std::uint8_t>(reply_[at + 1]);
+        // The probe this acknowledge answers: of its address, at this speed (an answer at another
+        // speed cannot be read at this one), made before.
+        const auto probe = std::find(plan_.begin(), plan_.end(), std::pair{address, speed});
+        const auto index = static_cast<std::size_t>(probe - plan_.begin());
+        if (static_cast<std::uint8_t>(reply_[at]) != protocol::kAcknowledge || address == current ||
+            probe == plan_.end() || startedAt_[index] < 0) {
+            ++at;
+            continue;
+        }
+        reply_.erase(at, protocol::kAcknowledgeLength);
+        if (isFound(address, speed) || index > next_ || index >= restartFrom_) {
+            // A released module acknowledging its stop frame, or an answer to a probe that is
+            // made again anyway.
+            continue;
+        }
+        const double ms = static_cast<double>(clock_.nsecsElapsed() - startedAt_[index]) / 1e6;
+        report(index, ms,
+               address == protocol::kConfigurationAddress ? kConfigurationNote
+                                                          : QStringLiteral("answered after its window"));
+        allowanceMs_ = std::min(
+            1000, std::max(allowanceMs_,
+                           static_cast<int>(std::ceil(ms - wireMs(kProbeBytes, speed))) + kWidenMarginMs));
+        emit allowanceWidened(allowanceMs_);
+        restartFrom_ = std::min(restartFrom_, index + 1);
+    }
+}
+
+bool BusScan::isFound(int address, int speed) const {
+    return std::any_of(findings_.begin(), findings_.end(), [&](const ScanFinding& finding) {
+        return finding.address == address && finding.speed == speed;
+    });
+}
+
+void BusScan::report(std::size_t probe, double replyMs, const QString& note) {
+    const auto [address, speed] = plan_[probe];
+    if (isFound(address, speed)) {
+        return; // probed again after a late acknowledge
+    }
+    findings_.push_back({address, speed, replyMs, note});
     emit found(findings_.back());
 }
 
@@ -148,14 +219,16 @@ void BusScan::onTimeout() {
     case Phase::Probe:
         if (!reply_.empty()) {
             // Something came back, but not the acknowledge: most likely two modules answering at once.
-            report(QStringLiteral("no clean acknowledge (%1): likely two modules on this address")
+            report(next_, static_cast<double>(sinceProbe_.nsecsElapsed()) / 1e6,
+                   QStringLiteral("no clean acknowledge (%1): likely two modules on this address")
                        .arg(QString::fromStdString(protocol::hexText(reply_))));
         }
-        if (!reply_.empty() || plan_[next_].first == protocol::kConfigurationAddress) {
+        if (!reply_.empty() || restartFrom_ < plan_.size() ||
+            plan_[next_].first == protocol::kConfigurationAddress) {
             // Whatever answered, and every module taking configuration commands, is released.
             phase_ = Phase::Release;
             link_.MSComm1.Output(protocol::stopFrame());
-            wait(kShortWaitTicks);
+            waitWindow();
             return;
         }
         ++next_;
@@ -163,6 +236,10 @@ void BusScan::onTimeout() {
     case Phase::Release:
         ++next_;
         break;
+    }
+    if (restartFrom_ < plan_.size()) {
+        // The probes after a late acknowledge are made again, in the wider window.
+        next_ = std::exchange(restartFrom_, plan_.size());
     }
     nextProbe();
 }

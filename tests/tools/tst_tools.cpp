@@ -79,7 +79,7 @@ private:
     forms::frmLCD& openEditor(const QString& cells, int character,
                               const std::function<void(forms::frmGlyph&)>& act, bool ok = true);
     // The main window on a virtual bus of these modules ("101", "102:4800"), the scan window open.
-    frmScan& openScan(const QStringList& modules, bool echo = false);
+    frmScan& openScan(const QStringList& modules, bool echo = false, int answerMs = 2);
     frmTraffic& openMonitor();
     // The rows of the table as "direction|bytes|meaning".
     QStringList rows(const frmTraffic& monitor) const;
@@ -104,7 +104,7 @@ void tst_tools::cleanup() {
     bench_.reset();
 }
 
-frmScan& tst_tools::openScan(const QStringList& modules, bool echo) {
+frmScan& tst_tools::openScan(const QStringList& modules, bool echo, int answerMs) {
     bench_ = std::make_unique<test::Bench>();
     std::vector<sim::ModuleSettings> settings;
     for (const QString& module : modules) {
@@ -113,7 +113,7 @@ frmScan& tst_tools::openScan(const QStringList& modules, bool echo) {
         settings.back().lineSpeed = module.contains(':') ? module.section(':', 1).toInt() : 9600;
     }
     bus_ = std::make_unique<sim::Bus>(settings);
-    pty_ = std::make_unique<sim::PtyBus>(*bus_, 2, echo);
+    pty_ = std::make_unique<sim::PtyBus>(*bus_, answerMs, echo);
     QString error;
     if (!pty_->open(bench_->path("bus"), &error)) {
         qFatal("%s", qPrintable(error));
@@ -343,19 +343,33 @@ void tst_tools::busScanFindsTheModules_data() {
     QTest::addColumn<QString>("modules");
     QTest::addColumn<bool>("echo");
     QTest::addColumn<QString>("found");
+    QTest::addColumn<int>("answerMs");  // when the modules answer
+    QTest::addColumn<int>("allowance"); // the scan's answer allowance, and what it is at the end
     test::row("modules at both speeds, one renumbered to 100", "100;101;102:4800", false,
-              "100@9600 answers at the configuration address|101@9600|102@4800");
-    test::row("behind an adapter that echoes", "101;103:4800", true, "101@9600|103@4800");
-    test::row("two modules on one address", "101;101;102", false, "101@9600 no clean acknowledge|102@9600");
-    test::row("nothing on the bus", "120", false, "");
+              "100@9600 answers at the configuration address|101@9600|102@4800", 2, 16);
+    test::row("behind an adapter that echoes", "101;103:4800", true, "101@9600|103@4800", 2, 16);
+    test::row("two modules on one address", "101;101;102", false, "101@9600 no clean acknowledge|102@9600", 2,
+              16);
+    test::row("nothing on the bus", "120", false, "", 2, 16);
+    // The first answer comes three probes late: it is credited, the window widens, and the probes
+    // it came into are made again.
+    test::row("answers later than the window", "101;103;104", false,
+              "101@9600 answered after its window|103@9600|104@9600", 25, 2);
 }
 
 void tst_tools::busScanFindsTheModules() {
     QFETCH(QString, modules);
     QFETCH(bool, echo);
     QFETCH(QString, found);
-    frmScan& scan = openScan(modules.split(';'), echo);
+    QFETCH(int, answerMs);
+    QFETCH(int, allowance);
+    frmScan& scan = openScan(modules.split(';'), echo, answerMs);
     scan.spnTo->setValue(103);
+    scan.spnAllowance->setValue(allowance);
+    if (answerMs > allowance) { // late answers come while the scan still probes at their speed
+        scan.spnTo->setValue(112);
+        scan.chk4800->setChecked(false);
+    }
     QSignalSpy finished(&scan.scan(), &link::BusScan::finished);
     click(scan.cmdScan);
     QCOMPARE(scan.cmdScan->text(), QStringLiteral("Stop"));
@@ -373,9 +387,13 @@ void tst_tools::busScanFindsTheModules() {
     const QStringList expected = found.split('|', Qt::SkipEmptyParts);
     QCOMPARE(seen.size(), expected.size());
     for (int i = 0; i < seen.size(); ++i) {
-        QVERIFY2(seen[i].startsWith(expected[i]), qPrintable(seen.join('|')));
+        // A note as expected, or none where none is expected.
+        QVERIFY2(seen[i].startsWith(expected[i]) && seen[i].contains(' ') == expected[i].contains(' '),
+                 qPrintable(seen.join('|')));
     }
     QCOMPARE(scan.tblFound->rowCount(), seen.size());
+    QCOMPARE(scan.spnAllowance->value() > allowance, answerMs > allowance); // widened to what it met
+    QVERIFY(scan.spnAllowance->value() < 40);
     QCOMPARE(scan.lblEcho->text().isEmpty(), !echo);
     QCOMPARE(QAccessible::queryAccessibleInterface(scan.lblEcho)->text(QAccessible::Name),
              scan.lblEcho->text());

@@ -1,7 +1,7 @@
 #include "forms/tools/frmScan.h"
 
-#include "forms/kit/StoreSettings.h"
 #include "forms/kit/Messages.h"
+#include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
 
 #include <QCheckBox>
@@ -62,9 +62,22 @@ frmScan::frmScan(session::PortSession& session)
     speeds->addWidget(chk9600);
     speeds->addWidget(chk4800);
     speeds->addStretch();
+    spnAllowance = new QSpinBox;
+    spnAllowance->setObjectName(QStringLiteral("spnAllowance"));
+    spnAllowance->setRange(0, 1000);
+    spnAllowance->setSuffix(QStringLiteral(" ms"));
+    spnAllowance->setValue(link::kDefaultAnswerAllowanceMs);
+    spnAllowance->setToolTip(
+        QStringLiteral("How long each probe waits for an answer beyond its bytes' time on the wire. "
+                       "USB adapters hold small reads for up to 16 ms; an answer that comes later is "
+                       "still credited, and the allowance widens for the rest of the scan."));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Addresses:"), range);
     form->addRow(QStringLiteral("Speeds:"), speeds);
+    auto* allowance = new QHBoxLayout;
+    allowance->addWidget(spnAllowance);
+    allowance->addStretch();
+    form->addRow(QStringLiteral("Answer allowance:"), allowance);
 
     prgScan = new QProgressBar;
     prgScan->setObjectName(QStringLiteral("prgScan"));
@@ -118,12 +131,11 @@ frmScan::frmScan(session::PortSession& session)
     connect(cmdUse, &QPushButton::clicked, this, &frmScan::cmdUse_Click);
     connect(tblFound, &QTableWidget::itemSelectionChanged, this,
             [this] { cmdUse->setEnabled(!scan_.isRunning() && !tblFound->selectedItems().isEmpty()); });
-    connect(chkIgnoreEcho, &QCheckBox::toggled, this,
-            [this](bool ignore) {
-                session_.setIgnoreEcho(ignore);
-                storeSettings(this, {{QStringLiteral("Settings"), QStringLiteral("IgnoreEcho"),
-                                      ignore ? QStringLiteral("1") : QStringLiteral("0")}});
-            });
+    connect(chkIgnoreEcho, &QCheckBox::toggled, this, [this](bool ignore) {
+        session_.setIgnoreEcho(ignore);
+        storeSettings(this, {{QStringLiteral("Settings"), QStringLiteral("IgnoreEcho"),
+                              ignore ? QStringLiteral("1") : QStringLiteral("0")}});
+    });
     connect(&scan_, &link::BusScan::probing, this, [this](int address, int speed, int done, int total) {
         prgScan->setMaximum(total);
         prgScan->setValue(done);
@@ -143,6 +155,8 @@ frmScan::frmScan(session::PortSession& session)
             QStringLiteral("The adapter echoes what it sends: the echo is taken out during the scan. "
                            "Tick \"Ignore adapter echo\" for the main window's exchanges too."));
     });
+    // A widened allowance is the one the next scan starts with.
+    connect(&scan_, &link::BusScan::allowanceWidened, spnAllowance, &QSpinBox::setValue);
     connect(&scan_, &link::BusScan::finished, this, &frmScan::onFinished);
 }
 
@@ -167,6 +181,7 @@ void frmScan::cmdScan_Click() {
     }
     tblFound->setRowCount(0);
     lblEcho->clear();
+    scan_.setAnswerAllowance(spnAllowance->value());
     if (const QString refusal = scan_.start(spnFrom->value(), spnTo->value(), speeds); !refusal.isEmpty()) {
         showMessage(this, QMessageBox::Warning, QStringLiteral("The bus is not scanned: ") + refusal + '.');
         return;
@@ -187,7 +202,8 @@ void frmScan::onFinished(const QString& outcome) {
 void frmScan::cmdUse_Click() {
     const int row = tblFound->currentRow();
     if (row >= 0) {
-        session_.useFoundModule(tblFound->item(row, 0)->text().toInt(), tblFound->item(row, 1)->text().toInt());
+        session_.useFoundModule(tblFound->item(row, 0)->text().toInt(),
+                                tblFound->item(row, 1)->text().toInt());
     }
 }
 

@@ -27,6 +27,7 @@ public:
     QSpinBox* spnTo;
     QCheckBox* chk9600;
     QCheckBox* chk4800;
+    QSpinBox* spnAllowance;
     QPushButton* cmdScan; // "Scan", and "Stop" while a scan runs
     QProgressBar* prgScan;
     QTableWidget* tblFound;
