@@ -38,12 +38,26 @@ PortSession::PortSession(QObject* parent)
     , link_(variables_)
     , ports_(portsKey) {
     link::SerialControl& port = link_.MSComm1;
-    port.setDeviceResolver([this](int number) { return ports_.choice(number); });
+    port.setDeviceResolver([this](int number) {
+        if (!device_.isEmpty()) {
+            link::PortChoice choice;
+            choice.number = number;
+            choice.device = device_;
+            choice.origin = link::PortChoice::Origin::Keyed;
+            return choice;
+        }
+        return ports_.choice(number);
+    });
     connect(&port, &link::SerialControl::portLost, this, [this](const QString& reason) {
         emit stateChanged();
         emit portLost(reason);
     });
     connect(&port, &link::SerialControl::reopened, this, &PortSession::stateChanged);
+    port.setRThreshold(protocol::kAcknowledgeLength);
+    port.setInputMode(1);
+    ignoreEcho_ =
+        settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) == QLatin1String("1");
+    port.setEchoStripping(ignoreEcho_);
     // A port is its device: its number stands for that device for the rest of the run.
     connect(&port, &link::SerialControl::opened, this,
             [this] { ports_.pin(link_.MSComm1.CommPort(), link_.MSComm1.identity()); });
@@ -69,11 +83,6 @@ bool PortSession::openAtStartUp() {
     }
     port.setCommPort(number.value_or(0));
     port.setSettings(variables_.strSettings);
-    port.setRThreshold(protocol::kAcknowledgeLength);
-    port.setInputMode(1);
-    ignoreEcho_ =
-        settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) == QLatin1String("1");
-    port.setEchoStripping(ignoreEcho_);
     const bool opened = number && port.setPortOpen(true);
     emit stateChanged();
     return opened;
@@ -91,6 +100,11 @@ bool PortSession::switchPort(int number, const QString& settings) {
     const bool opened = port.setPortOpen(true);
     emit stateChanged();
     return opened;
+}
+
+bool PortSession::openDevice(const QString& path, const QString& settings) {
+    device_ = path;
+    return switchPort(1, settings);
 }
 
 QString PortSession::closedReason() const {

@@ -36,6 +36,9 @@ public:
     // Closes the port, takes number and settings (into strCommPort and strSettings too) and
     // opens it again; false when it stays closed.
     bool switchPort(int number, const QString& settings);
+    // The port on a device named by its path rather than by a COM number, for the rest of the
+    // run; false when it stays closed.
+    bool openDevice(const QString& path, const QString& settings);
 
     // The port's state in words ("COM1 open: /dev/ttyUSB0 (FTDI ...) at 9600,n,8,1", "COM3
     // closed: /dev/ttyUSB1 is not present."), and while it is closed, its device and why.
@@ -69,6 +72,7 @@ private:
     link::SharedVariables variables_;
     link::Link link_;
     link::PortMap ports_;
+    QString device_; // a device named by its path, for every COM number
     std::function<QString()> scanGuard_;
     bool scanning_ = false;
     bool ignoreEcho_ = false;

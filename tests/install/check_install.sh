@@ -8,7 +8,8 @@ prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 cd "$prefix"
-for file in bin/trivex bin/trivex-sim share/man/man1/trivex.1.gz share/man/man1/trivex-sim.1.gz \
+for file in bin/trivex bin/trivex-sim bin/trivexctl share/man/man1/trivex.1.gz share/man/man1/trivex-sim.1.gz \
+            share/man/man1/trivexctl.1.gz share/bash-completion/completions/trivexctl \
             share/icons/hicolor/scalable/apps/trivex.svg share/icons/hicolor/scalable/apps/trivex-sim.svg; do
   [ -e "$file" ] || { echo "missing after install: $file"; exit 1; }
 done
@@ -30,4 +31,10 @@ report=$(cd "$home" && env -u DISPLAY -u WAYLAND_DISPLAY HOME="$home" XDG_CONFIG
 echo "$report" | grep -q "Settings file: $home/.config/trivex/trivex.ini" ||
   { echo "the installed program does not use the per-user settings folder:"; echo "$report"; exit 1; }
 [ ! -e "$prefix/bin/trivex.ini" ] || { echo "settings written into the bin folder"; exit 1; }
+# trivexctl runs with no display, and its completion offers the words' choices.
+env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/trivexctl" --help | grep -q "commission --first ADDR" ||
+  { echo "trivexctl --help without commission"; exit 1; }
+choices=$(bash -c 'source "$1"; COMP_WORDS=(trivexctl backlight ""); COMP_CWORD=2; _trivexctl; echo "${COMPREPLY[*]}"' _ \
+  share/bash-completion/completions/trivexctl)
+[ "$choices" = "on off blink" ] || { echo "completion of backlight: $choices"; exit 1; }
 echo "install into $prefix: complete"

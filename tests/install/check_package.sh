@@ -12,7 +12,8 @@ for field in "Package: trivex" "Maintainer: " "Depends: .*libqt6serialport6" "De
   echo "$control" | grep -q "$field" || { echo "control without $field:"; echo "$control"; exit 1; }
 done
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for file in ./usr/bin/trivex ./usr/bin/trivex-sim ./usr/share/applications/org.trivex.Trivex.desktop \
+for file in ./usr/bin/trivex ./usr/bin/trivex-sim ./usr/bin/trivexctl ./usr/share/man/man1/trivexctl.1.gz \
+            ./usr/share/bash-completion/completions/trivexctl ./usr/share/applications/org.trivex.Trivex.desktop \
             ./usr/share/metainfo/org.trivex.Trivex.metainfo.xml ./usr/share/man/man1/trivex.1.gz \
             ./usr/share/icons/hicolor/256x256/apps/trivex.png ./usr/share/doc/trivex/copyright \
             ./usr/share/doc/trivex/changelog.Debian.gz; do
