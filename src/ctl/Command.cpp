@@ -221,6 +221,10 @@ int runCommand(const Options& options) {
         settings::useSettingsFile(QFileInfo(options.ini).absoluteFilePath());
     }
     const QString word = options.words.isEmpty() ? QString() : options.words.first();
+    if (options.words.contains(QStringLiteral("--help"))) { // "trivexctl scan --help"
+        std::printf("%s", qPrintable(usage()));
+        return kPassed;
+    }
     const bool standsAlone = word == QLatin1String("scan") || word == QLatin1String("monitor") ||
                              word == QLatin1String("commission");
     std::vector<Step> steps;
