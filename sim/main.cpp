@@ -1,10 +1,11 @@
-// trivex-sim: virtual TRIVEX modules on a pseudo-terminal.
+// trivex-sim: virtual TRIVEX modules on a pseudo-terminal or the network.
 
 #include "cli/CommandLine.h"
 #include "settings/FileAccess.h"
 #include "sim/core/Bus.h"
 #include "sim/core/StateFile.h"
 #include "sim/runtime/Attach.h"
+#include "sim/runtime/NetBus.h"
 #include "sim/runtime/Options.h"
 #include "sim/runtime/PtyBus.h"
 #include "sim/runtime/Signals.h"
@@ -95,7 +96,7 @@ int main(int argc, char* argv[]) {
         }
     }
     if (!options->attachIni.isEmpty()) {
-        const AttachOutcome outcome = attachToSettings(options->attachIni, options->linkPath);
+        const AttachOutcome outcome = attachToSettings(options->attachIni, options->portUrl());
         print(QStringLiteral("trivex-sim: ") + outcome.message);
         if (!outcome.advice.isEmpty()) {
             print(QStringLiteral("trivex-sim: ") + outcome.advice);
@@ -129,12 +130,25 @@ int main(int argc, char* argv[]) {
             module.inputHigh = module.inputHigh || module.settings.address == address;
         }
     }
-    PtyBus pty(bus, options->answerDelayMs, options->echo);
-    if (!pty.open(options->linkPath, &error)) {
-        std::fprintf(stderr, "trivex-sim: %s\n", qPrintable(error));
-        return 1;
+    std::unique_ptr<BusPort> port;
+    if (options->listenPort >= 0) {
+        auto net = std::make_unique<NetBus>(bus, options->answerDelayMs, options->echo);
+        if (!net->listen(QHostAddress(options->listenHost), static_cast<quint16>(options->listenPort),
+                         &error)) {
+            std::fprintf(stderr, "trivex-sim: %s\n", qPrintable(error));
+            return 1;
+        }
+        endCleanlyOnSignals({}, {}, {});
+        port = std::move(net);
+    } else {
+        auto pty = std::make_unique<PtyBus>(bus, options->answerDelayMs, options->echo);
+        if (!pty->open(options->linkPath, &error)) {
+            std::fprintf(stderr, "trivex-sim: %s\n", qPrintable(error));
+            return 1;
+        }
+        endCleanlyOnSignals(pty->linkPath(), pty->slavePath(), pty->linkPath() + QStringLiteral(".lock"));
+        port = std::move(pty);
     }
-    endCleanlyOnSignals(pty.linkPath(), pty.slavePath(), pty.linkPath() + QStringLiteral(".lock"));
     QString modules;
     for (const Module& module : bus.modules()) {
         modules += QStringLiteral("%1%2 at %3 bit/s")
@@ -143,19 +157,19 @@ int main(int argc, char* argv[]) {
                        .arg(module.settings.lineSpeed);
     }
     print(QStringLiteral("trivex-sim: bus at %1 (%2); modules: %3")
-              .arg(pty.linkPath(), pty.slavePath(), modules));
+              .arg(port->linkPath(), port->carrier(), modules));
     print(QStringLiteral("Put this under [Ports] in trivex.ini:"));
-    print(QStringLiteral("COM1=%1").arg(pty.linkPath()));
+    print(QStringLiteral("COM1=%1").arg(port->linkPath()));
     if (!options->statePath.isEmpty()) {
-        QObject::connect(&pty, &PtyBus::stateChanged, [&] { saveState(options->statePath, bus); });
+        QObject::connect(port.get(), &BusPort::stateChanged, [&] { saveState(options->statePath, bus); });
     }
 
     std::unique_ptr<SimWindow> window;
     std::unique_ptr<QSocketNotifier> commands;
     if (options->headless) {
         const bool several = bus.modules().size() > 1;
-        QObject::connect(&pty, &PtyBus::logged, print);
-        QObject::connect(&pty, &PtyBus::displayChanged, [&bus, several](int index) {
+        QObject::connect(port.get(), &BusPort::logged, print);
+        QObject::connect(port.get(), &BusPort::displayChanged, [&bus, several](int index) {
             const Module& module = bus.modules()[static_cast<std::size_t>(index)];
             if (several) {
                 print(QStringLiteral("display of %1:").arg(module.settings.address));
@@ -189,7 +203,7 @@ int main(int argc, char* argv[]) {
             }
         });
     } else {
-        window = std::make_unique<SimWindow>(pty);
+        window = std::make_unique<SimWindow>(*port);
         window->show();
     }
     return QCoreApplication::exec();

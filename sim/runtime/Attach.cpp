@@ -1,8 +1,8 @@
 #include "sim/runtime/Attach.h"
 
+#include "link/LineSettings.h"
 #include "link/PortAccess.h"
 #include "link/PortMap.h"
-#include "link/LineSettings.h"
 #include "settings/IniFile.h"
 
 #include <QDir>

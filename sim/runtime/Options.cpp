@@ -4,6 +4,7 @@
 #include "protocol/Text.h"
 
 #include <QCommandLineParser>
+#include <QHostAddress>
 
 namespace trivex::sim {
 
@@ -62,15 +63,47 @@ std::optional<Options> readOptions(const QCommandLineParser& parser, QString* er
     options.headless = parser.isSet(QStringLiteral("headless"));
     options.statePath = parser.value(QStringLiteral("state"));
     options.attachIni = parser.value(QStringLiteral("attach"));
+    if (parser.isSet(QStringLiteral("listen"))) {
+        const QString text = parser.value(QStringLiteral("listen"));
+        const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+        QString host = colon < 0 ? QStringLiteral("127.0.0.1") : text.left(colon);
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+            host = host.mid(1, host.size() - 2);
+        }
+        bool number = false;
+        const int port = text.mid(colon + 1).toInt(&number);
+        if (!number || port < 0 || port > 65535 || host.isEmpty() || QHostAddress(host).isNull()) {
+            *error =
+                QStringLiteral("--listen %1: expected [HOST:]PORT, HOST an IP address and PORT 0 to 65535")
+                    .arg(text);
+            return std::nullopt;
+        }
+        if (port == 0 && !options.attachIni.isEmpty()) {
+            *error =
+                QStringLiteral("--listen %1: --attach needs the port number the bus will have").arg(text);
+            return std::nullopt;
+        }
+        options.listenHost = host;
+        options.listenPort = port;
+    }
     return options;
 }
 
 } // namespace
 
+QString Options::portUrl() const {
+    if (listenPort < 0) {
+        return linkPath;
+    }
+    const QString host =
+        listenHost.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(listenHost) : listenHost;
+    return QStringLiteral("rfc2217://%1:%2").arg(host).arg(listenPort);
+}
+
 std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Virtual TRIVEX modules on a pseudo-terminal, for trivex without hardware."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Virtual TRIVEX modules on a pseudo-terminal or the network, for trivex without hardware."));
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Publish the bus at PATH (default /tmp/trivex-bus)."),
                                   QStringLiteral("PATH"), QStringLiteral("/tmp/trivex-bus"));
@@ -102,7 +135,13 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
         QStringLiteral("attach"),
         QStringLiteral("Point the port configured in INI at the bus when it names none that is present."),
         QStringLiteral("INI"));
-    parser.addOptions({link, module, input, delay, answerStop, echo, headless, state, attach});
+    const QCommandLineOption listen(
+        QStringLiteral("listen"),
+        QStringLiteral("Serve the bus on the network at [HOST:]PORT instead of a pseudo-terminal, as "
+                       "RFC 2217 or raw bytes, whichever a connection speaks; on the loopback interface "
+                       "unless HOST is given."),
+        QStringLiteral("[HOST:]PORT"));
+    parser.addOptions({link, module, input, delay, answerStop, echo, headless, state, attach, listen});
     if (const auto done = cli::handleCommandLine(parser, arguments)) {
         *status = *done;
         return std::nullopt;

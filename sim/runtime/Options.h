@@ -19,6 +19,12 @@ struct Options {
     bool headless = false;
     QString statePath;
     QString attachIni;
+    // --listen: the bus served on the network at this address instead of a pseudo-terminal.
+    QString listenHost;  // the loopback interface unless one is given
+    int listenPort = -1; // -1: not asked for; 0: any free port
+
+    // The URL that leads a port to the bus: the link's path, or rfc2217://host:port.
+    QString portUrl() const;
 };
 
 // The command line. No value when the program is not to go on: the help or the version was

@@ -16,9 +16,6 @@ namespace trivex::sim {
 
 namespace {
 
-// Start bit, eight data bits, stop bit.
-constexpr int kBitsPerByte = 10;
-
 bool isCharacterDevice(const QFileInfo& file) {
     struct stat info {};
     return ::stat(file.absoluteFilePath().toLocal8Bit().constData(), &info) == 0 && S_ISCHR(info.st_mode);
@@ -56,10 +53,7 @@ int bitsPerSecond(unsigned speed) {
 }
 
 PtyBus::PtyBus(Bus& bus, int answerDelayMs, bool echo, QObject* parent)
-    : QObject(parent)
-    , bus_(bus)
-    , answerDelayMs_(answerDelayMs)
-    , echo_(echo) {
+    : BusPort(bus, answerDelayMs, echo, parent) {
 }
 
 PtyBus::~PtyBus() {
@@ -147,47 +141,11 @@ void PtyBus::onReadable() {
     if (n <= 0) {
         return;
     }
-    if (echo_) { // an adapter that hands back every byte it puts on the bus
-        [[maybe_unused]] const ssize_t written = ::write(master_, buffer, static_cast<std::size_t>(n));
-    }
-    handle(bus_.feed(std::string(buffer, static_cast<std::size_t>(n)), lineSpeed()));
+    take(std::string(buffer, static_cast<std::size_t>(n)));
 }
 
-void PtyBus::handle(const FeedResult& result) {
-    for (const std::string& line : result.log) {
-        emit logged(QString::fromStdString(line));
-    }
-    for (int module : result.changedDisplays) {
-        emit displayChanged(module);
-    }
-    if (result.stateChanged) {
-        emit stateChanged();
-    }
-    // Replies to one frame go out at one moment: more than one collide on the line.
-    std::vector<Reply> replies;
-    for (const Reply& reply : result.replies) {
-        if (!replies.empty() && replies.back().frame == reply.frame) {
-            replies.back().bytes = collide({replies.back().bytes, reply.bytes});
-        } else {
-            replies.push_back(reply);
-        }
-    }
-    for (const Reply& reply : replies) {
-        const int wireMs = static_cast<int>(
-            std::ceil(1000.0 * kBitsPerByte * static_cast<double>(reply.bytes.size()) / reply.lineSpeed));
-        QTimer::singleShot(answerDelayMs_ + wireMs, Qt::PreciseTimer, this, [this, reply] {
-            const int speed = lineSpeed();
-            if (speed != reply.lineSpeed) {
-                emit logged(
-                    QStringLiteral("  answer of module %1 sent at %2 bit/s, port set to %3 bit/s: lost")
-                        .arg(bus_.modules()[static_cast<std::size_t>(reply.module)].settings.address)
-                        .arg(reply.lineSpeed)
-                        .arg(speed));
-                return;
-            }
-            [[maybe_unused]] const ssize_t written = ::write(master_, reply.bytes.data(), reply.bytes.size());
-        });
-    }
+void PtyBus::deliver(const std::string& bytes) {
+    [[maybe_unused]] const ssize_t written = ::write(master_, bytes.data(), bytes.size());
 }
 
 } // namespace trivex::sim

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "sim/core/Bus.h"
+#include "sim/runtime/BusPort.h"
 
 #include <QLockFile>
-#include <QObject>
 #include <QSocketNotifier>
 #include <QString>
 #include <memory>
@@ -13,11 +12,9 @@ namespace trivex::sim {
 // The bus on a pseudo-terminal: the program opens the slave side (published at a stable
 // symlink) as its serial port, the modules listen on the master side and answer after their
 // delay plus the time their reply takes on the wire.
-class PtyBus : public QObject {
+class PtyBus : public BusPort {
     Q_OBJECT
 public:
-    // With echo, every byte written to the bus comes straight back, as from an RS485 adapter
-    // that hears its own transmitter.
     PtyBus(Bus& bus, int answerDelayMs, bool echo = false, QObject* parent = nullptr);
     ~PtyBus() override;
 
@@ -25,25 +22,18 @@ public:
     // another virtual module runs at linkPath, or something other than a left-over link is there.
     bool open(const QString& linkPath, QString* error);
     const QString& slavePath() const { return slavePath_; }
-    const QString& linkPath() const { return linkPath_; }
+    QString linkPath() const override { return linkPath_; }
+    QString carrier() const override { return slavePath_; }
 
     // The line speed the program's port is set to, from the pty's termios.
-    int lineSpeed() const;
+    int lineSpeed() const override;
 
-    Bus& bus() { return bus_; }
-
-signals:
-    void logged(const QString& line);
-    void displayChanged(int module);
-    void stateChanged();
+protected:
+    void deliver(const std::string& bytes) override;
 
 private:
     void onReadable();
-    void handle(const FeedResult& result);
 
-    Bus& bus_;
-    int answerDelayMs_;
-    bool echo_;
     int master_ = -1;
     int slave_ = -1;
     QString slavePath_;

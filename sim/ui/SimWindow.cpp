@@ -17,7 +17,7 @@
 
 namespace trivex::sim {
 
-SimWindow::SimWindow(PtyBus& bus, QWidget* parent)
+SimWindow::SimWindow(BusPort& bus, QWidget* parent)
     : QWidget(parent)
     , bus_(bus) {
     setWindowTitle(QStringLiteral("TRIVEX virtual module - %1").arg(bus.linkPath()));
@@ -43,7 +43,7 @@ SimWindow::SimWindow(PtyBus& bus, QWidget* parent)
     layout->addLayout(lead);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Bus: %1 (%2)").arg(bus.linkPath(), bus.slavePath())));
+    top->addWidget(new QLabel(QStringLiteral("Bus: %1 (%2)").arg(bus.linkPath(), bus.carrier())));
     top->addStretch();
     top->addWidget(new QLabel(QStringLiteral("Colours:")));
     auto* model = new QComboBox;
@@ -89,13 +89,13 @@ SimWindow::SimWindow(PtyBus& bus, QWidget* parent)
     layout->addWidget(log_, 1);
 
     // Every decoded command may change what a display shows (cursor and backlight included).
-    connect(&bus, &PtyBus::logged, this, [this](const QString& line) {
+    connect(&bus, &BusPort::logged, this, [this](const QString& line) {
         appendLog(line);
         for (const Panel& panel : panels_) {
             panel.display->update();
         }
     });
-    connect(&bus, &PtyBus::stateChanged, this, &SimWindow::refresh);
+    connect(&bus, &BusPort::stateChanged, this, &SimWindow::refresh);
     refresh();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/runtime/PtyBus.h"
+#include "sim/runtime/BusPort.h"
 #include "sim/ui/DisplayWidget.h"
 
 #include <QWidget>
@@ -17,7 +17,7 @@ namespace trivex::sim {
 class SimWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit SimWindow(PtyBus& bus, QWidget* parent = nullptr);
+    explicit SimWindow(BusPort& bus, QWidget* parent = nullptr);
 
     void appendLog(const QString& line);
 
@@ -30,7 +30,7 @@ private:
     };
     void refresh();
 
-    PtyBus& bus_;
+    BusPort& bus_;
     std::vector<Panel> panels_;
     QPlainTextEdit* log_;
 };

@@ -48,6 +48,17 @@ void quitOnSignals(QEventLoop* loop) {
     }
 }
 
+// A port on the network opens once its connection is made: it is told within a few seconds.
+void waitWhileConnecting(session::PortSession& session) {
+    if (!session.MSComm1().isConnecting()) {
+        return;
+    }
+    QEventLoop loop;
+    QObject::connect(&session, &session::PortSession::stateChanged, &loop, &QEventLoop::quit);
+    QObject::connect(&session, &session::PortSession::portLost, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void print(const QString& line) {
     std::printf("%s\n", line.toLocal8Bit().constData());
     std::fflush(stdout);
@@ -210,9 +221,11 @@ QString openPort(session::PortSession& session, const Options& options) {
     } else if (port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
         return QStringLiteral("%1 is not COM1 to COM%2").arg(port).arg(link::kComNumbers);
     } else {
-        return session.openDevice(port, settings) ? QString()
-                                                  : session::capitalised(session.closedReason()) + '.';
+        session.openDevice(port, settings);
+        waitWhileConnecting(session);
+        return session.MSComm1().PortOpen() ? QString() : session::capitalised(session.closedReason()) + '.';
     }
+    waitWhileConnecting(session);
     return session.MSComm1().PortOpen() ? QString() : session.portState();
 }
 

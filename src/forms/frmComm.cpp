@@ -5,9 +5,10 @@
 #include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
 #include "forms/kit/Twips.h"
+#include "link/LineSettings.h"
+#include "link/NetworkAddress.h"
 #include "link/PortAccess.h"
 #include "link/PortMap.h"
-#include "link/LineSettings.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -62,7 +63,8 @@ frmComm::frmComm(session::PortSession& session)
     lblPortState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     makeFixedWindow(this, twipsSize(kCommClientWidth, kCommClientHeight));
     connect(cmdSetPort, &QPushButton::clicked, this, &frmComm::cmdSetPort_Click);
-    connect(&session_, &session::PortSession::stateChanged, this, [this] { showState(session_.portState()); });
+    connect(&session_, &session::PortSession::stateChanged, this,
+            [this] { showState(session_.portState()); });
     // Devices come and go (a USB adapter plugged in): the tooltips are brought up to date
     // whenever the list opens.
     cboComm->view()->installEventFilter(this);
@@ -93,7 +95,9 @@ void frmComm::describePorts() {
             text += QStringLiteral(" (%1)").arg(choice.info->summary());
         }
         const QString problem = link::deviceProblem(choice.device);
-        text += problem.isEmpty() ? QStringLiteral(": present") : QStringLiteral(", which %1").arg(problem);
+        text += link::isNetworkPort(choice.device) ? QStringLiteral(": a serial server on the network")
+                : problem.isEmpty()                ? QStringLiteral(": present")
+                                                   : QStringLiteral(", which %1").arg(problem);
         cboComm->setItemData(port - 1, plainToolTip(text), Qt::ToolTipRole);
     }
 }

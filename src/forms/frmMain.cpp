@@ -219,7 +219,8 @@ void frmMain::connectHandlers() {
 
 void frmMain::Form_Load() {
     QApplication::setApplicationName(texts::kApplicationTitle);
-    if (!session_.openAtStartUp()) {
+    // A port on the network opens once connected; one that fails then is told as lost.
+    if (!session_.openAtStartUp() && !link_.MSComm1.isConnecting()) {
         // A port that does not open leaves the program running with it closed; the operator is
         // told why in the windows, and on stderr.
         const QString settingsProblem = settings::settingsFileProblem();

@@ -1,6 +1,7 @@
 #include "link/PortAccess.h"
 
 #include "link/Devices.h"
+#include "link/NetworkAddress.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -140,6 +141,9 @@ QString lockedReason(const QString& path) {
 }
 
 QString deviceProblem(const QString& path) {
+    if (isNetworkPort(path)) {
+        return {}; // a serial server tells its problems when it is connected
+    }
     const QByteArray device = path.toLocal8Bit();
     struct stat info {};
     if (::stat(device.constData(), &info) != 0) {

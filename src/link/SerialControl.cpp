@@ -27,6 +27,9 @@ SerialControl::SerialControl(QObject* parent)
     retry_.setInterval(kRetryInterval);
     connect(&retry_, &QTimer::timeout, this, &SerialControl::tryReopen);
     connect(&watch_, &QFileSystemWatcher::directoryChanged, this, &SerialControl::tryReopen);
+    connect(&net_, &NetworkPort::ready, this, &SerialControl::onNetworkReady);
+    connect(&net_, &NetworkPort::readyRead, this, &SerialControl::onReadyRead);
+    connect(&net_, &NetworkPort::failed, this, &SerialControl::onNetworkFailed);
 }
 
 SerialControl::~SerialControl() {
@@ -59,19 +62,22 @@ void SerialControl::setRThreshold(int count) {
 }
 
 bool SerialControl::PortOpen() const {
-    return port_.isOpen() && !lost_;
+    return (network_ ? net_.isReady() : port_.isOpen()) && !lost_;
 }
 
 bool SerialControl::setPortOpen(bool open) {
     stopWatching();
     if (!open || !PortOpen()) {
-        if (port_.isOpen()) {
+        if (port_.isOpen() || net_.isReady() || net_.isConnecting()) {
+            const bool wasOpen = PortOpen();
             closeDevice();
-            if (!lost_) {
+            if (wasOpen) {
                 record(TrafficEntry::Kind::Event, {}, QStringLiteral("port closed"));
             }
         }
         lost_ = false;
+        netUp_ = false;
+        network_ = false;
         received_.clear();
     }
     if (!open || PortOpen()) {
@@ -85,6 +91,9 @@ bool SerialControl::setPortOpen(bool open) {
     identity_ = DeviceIdentity::of(choice);
     if (choice.device.isEmpty()) {
         return refuse(identity_.describe(), QStringLiteral("is not present"));
+    }
+    if (isNetworkPort(choice.device)) {
+        return openNetwork(choice.device);
     }
     if (!openDevice(choice.device)) {
         return false;
@@ -132,6 +141,7 @@ bool SerialControl::openDevice(const QString& path) {
 
 void SerialControl::closeDevice() {
     port_.close();
+    net_.close();
     if (lockHandle_ >= 0) {
         ::close(lockHandle_);
         lockHandle_ = -1;
@@ -158,6 +168,12 @@ bool SerialControl::isWatching() const {
 
 void SerialControl::tryReopen() {
     if (!isWatching()) {
+        return;
+    }
+    if (network_) {
+        retry_.stop(); // the next try is started when this one fails
+        const auto address = parseNetworkAddress(openedPath_, &lastError_);
+        net_.open(*address, *settings_);
         return;
     }
     // Only the device that went away: another one in its place is another bus.
@@ -200,10 +216,14 @@ bool SerialControl::Output(const protocol::Bytes& bytes) {
     if (stripEcho_) {
         echo_ += bytes;
     }
-    port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    // Hand the bytes to the driver now rather than at the next event-loop pass, so that a
-    // command goes out whole and in order even when the port is closed right after.
-    port_.flush();
+    if (network_) {
+        net_.write(bytes);
+    } else {
+        port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        // Hand the bytes to the driver now rather than at the next event-loop pass, so that a
+        // command goes out whole and in order even when the port is closed right after.
+        port_.flush();
+    }
     if (!PortOpen()) {
         return false; // the port went away with this write: the loss is what is recorded
     }
@@ -222,8 +242,13 @@ protocol::Bytes SerialControl::Input() {
 }
 
 void SerialControl::pull() {
-    const QByteArray data = port_.readAll();
-    protocol::Bytes bytes(data.constData(), static_cast<std::size_t>(data.size()));
+    protocol::Bytes bytes;
+    if (network_) {
+        bytes = net_.readAll();
+    } else {
+        const QByteArray data = port_.readAll();
+        bytes.assign(data.constData(), static_cast<std::size_t>(data.size()));
+    }
     if (stripEcho_ && !echo_.empty() && !bytes.empty()) {
         // What an echoing adapter hands back of the bytes written comes first; it is taken out
         // before any reply is looked for. Bytes that differ mean no (further) echo is coming.
@@ -259,7 +284,9 @@ bool SerialControl::switchSettings(const QString& text) {
     }
     settingsText_ = text;
     settings_ = settings;
-    if (port_.isOpen()) {
+    if (network_) {
+        net_.applySettings(*settings);
+    } else if (port_.isOpen()) {
         port_.setBaudRate(settings->baudRate);
         port_.setParity(settings->parity);
         port_.setDataBits(settings->dataBits);

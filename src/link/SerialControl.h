@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LineSettings.h"
+#include "link/NetworkPort.h"
 #include "link/PortMap.h"
 #include "link/Traffic.h"
 #include "protocol/Bytes.h"
@@ -18,7 +19,9 @@ namespace trivex::link {
 // The program's serial communications control: a port chosen by number, configured by a
 // settings string, that raises OnComm once RThreshold received bytes are waiting and hands
 // all waiting bytes over on Input. Property names follow the control the program was designed
-// around; the port underneath is a QSerialPort opened by device path.
+// around; the port underneath is a QSerialPort opened by device path, or a serial server on
+// the network named by URL (rfc2217://host:port, tcp://host:port), which is connected without
+// blocking: the port opens when the connection is ready.
 class SerialControl : public QObject {
     Q_OBJECT
 public:
@@ -88,8 +91,14 @@ public:
     QString closedReason() const;
 
     // After its device went away the port is opened again, with the same settings, as soon as
-    // the device is back; this is true while it waits for that.
+    // the device is back; this is true while it waits for that (or connects again).
     bool isWatching() const;
+
+    // A port on the network whose first connection is under way: neither open nor refused yet.
+    bool isConnecting() const;
+    // For a port on the network: the round trip measured when its connection was made; 0 for a
+    // local port.
+    double roundTripMs() const;
 
 signals:
     void OnComm();
@@ -99,6 +108,8 @@ signals:
     void reopened();
     // The port has just been opened.
     void opened();
+    // A port on the network was opened by its first connection, made after setPortOpen returned.
+    void connected();
     // Every write, every block read and every change of the port, for whoever listens; nothing
     // is recorded while nobody does.
     void traffic(const trivex::link::TrafficEntry& entry);
@@ -116,12 +127,19 @@ private:
     void stopWatching();
     void tryReopen();
     void record(TrafficEntry::Kind kind, const protocol::Bytes& bytes, const QString& event = QString());
+    bool openNetwork(const QString& url);
+    void onNetworkReady();
+    void onNetworkFailed(const QString& reason);
 
-    static constexpr int kRetryInterval = 1000; // ms
+    static constexpr int kRetryInterval = 1000;        // ms
+    static constexpr int kLongestRetryInterval = 8000; // ms, for a serial server that stays away
 
     QSerialPort port_;
     QFileSystemWatcher watch_;
     QTimer retry_;
+    NetworkPort net_;
+    bool network_ = false; // the port is a serial server on the network
+    bool netUp_ = false;   // ... whose connection was made, and has not failed since
     DeviceResolver resolver_;
     int commPort_ = 0;
     QString settingsText_;

@@ -5,12 +5,16 @@
 #include "settings/Profile.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace trivex::session {
 
 namespace {
 
 const QString kDefaultSettings = QStringLiteral("9600,n,8,1");
+// What an answer needs of the reply window beyond the wire and the round trip: the module's
+// time to answer and the up to 16 ms that USB adapters hold small reads.
+constexpr double kAnswerRoomMs = 20;
 const QString kNoPortSet =
     QStringLiteral("No port is set yet: choose the COM number of the adapter and press SET.");
 
@@ -18,6 +22,27 @@ const QString kNoPortSet =
 // on this machine, else for the n-th on-board port.
 QString portsKey(int number) {
     return settings::ReadINI(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(number));
+}
+
+// For a port on the network, the round trip measured when it connected, and whether it leaves
+// the reply window room for the answer: the request and the answer on the wire, the module's
+// time to answer and an adapter's hold of small reads.
+QString roundTrip(const link::SerialControl& port) {
+    const double ms = port.roundTripMs();
+    if (ms <= 0) {
+        return {};
+    }
+    const double window = link::kReplyTicks * static_cast<double>(link::kTickLength.count());
+    const double wire = 4 * 10 * 1000.0 / port.Settings().section(QLatin1Char(','), 0, 0).toDouble();
+    const double left = window - ms - wire;
+    QString text = QStringLiteral(", round trip %1 ms").arg(ms, 0, 'f', 1);
+    if (left < kAnswerRoomMs) {
+        text += QStringLiteral(": it leaves %1 ms of the %2 ms reply window, too little for the modules' "
+                               "answers to come in time")
+                    .arg(std::max(0.0, left), 0, 'f', 0)
+                    .arg(window, 0, 'f', 0);
+    }
+    return text;
 }
 
 } // namespace
@@ -30,7 +55,8 @@ bool startUpNeedsDevices() {
 }
 
 QString capitalised(const QString& text) {
-    return text.isEmpty() ? text : text.front().toUpper() + text.mid(1);
+    // A reason may begin with the port's name: a URL keeps its case.
+    return text.isEmpty() || link::isNetworkPort(text) ? text : text.front().toUpper() + text.mid(1);
 }
 
 PortSession::PortSession(QObject* parent)
@@ -53,6 +79,7 @@ PortSession::PortSession(QObject* parent)
         emit portLost(reason);
     });
     connect(&port, &link::SerialControl::reopened, this, &PortSession::stateChanged);
+    connect(&port, &link::SerialControl::connected, this, &PortSession::stateChanged);
     port.setRThreshold(protocol::kAcknowledgeLength);
     port.setInputMode(1);
     ignoreEcho_ =
@@ -127,7 +154,14 @@ QString PortSession::portState() const {
         device += QStringLiteral(" (%1)").arg(choice.info->summary());
     }
     if (port.PortOpen()) {
-        return QStringLiteral("COM%1 open: %2 at %3").arg(port.CommPort()).arg(device, port.Settings());
+        return QStringLiteral("COM%1 open: %2 at %3").arg(port.CommPort()).arg(device, port.Settings()) +
+               roundTrip(port);
+    }
+    if (port.isConnecting()) {
+        return QStringLiteral("COM%1 connecting: %2 (told within %3 s).")
+            .arg(port.CommPort())
+            .arg(device)
+            .arg(link::NetworkPort::kConnectTimeoutMs / 1000);
     }
     return QStringLiteral("COM%1 %2: %3.")
         .arg(port.CommPort())

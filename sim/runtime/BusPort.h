@@ -1,0 +1,48 @@
+#pragma once
+
+#include "sim/core/Bus.h"
+
+#include <QObject>
+#include <QString>
+#include <string>
+
+namespace trivex::sim {
+
+// Where the program reaches the modules' bus: a pseudo-terminal (PtyBus) or a port on the
+// network (NetBus). Every byte that arrives is fed to the bus; the modules answer after their
+// delay plus the time their reply takes on the wire, while the line still runs at their speed.
+class BusPort : public QObject {
+    Q_OBJECT
+public:
+    // With echo, every byte written to the bus comes straight back, as from an RS485 adapter
+    // that hears its own transmitter.
+    BusPort(Bus& bus, int answerDelayMs, bool echo, QObject* parent = nullptr);
+
+    Bus& bus() { return bus_; }
+    // What the program names as its port: the link's path, or the URL.
+    virtual QString linkPath() const = 0;
+    // What carries the bus, for the operator: the pseudo-terminal, the address listened at.
+    virtual QString carrier() const = 0;
+    // The line speed the program's port runs at.
+    virtual int lineSpeed() const = 0;
+
+signals:
+    void logged(const QString& line);
+    void displayChanged(int module);
+    void stateChanged();
+
+protected:
+    // Bytes the program wrote.
+    void take(const std::string& bytes);
+    // Bytes for the program.
+    virtual void deliver(const std::string& bytes) = 0;
+
+private:
+    void handle(const FeedResult& result);
+
+    Bus& bus_;
+    int answerDelayMs_;
+    bool echo_;
+};
+
+} // namespace trivex::sim

@@ -1,0 +1,114 @@
+#include "sim/runtime/NetBus.h"
+
+namespace trivex::sim {
+
+namespace tn = protocol::telnet;
+
+NetBus::NetBus(Bus& bus, int answerDelayMs, bool echo, QObject* parent)
+    : BusPort(bus, answerDelayMs, echo, parent) {
+    connect(&server_, &QTcpServer::newConnection, this, &NetBus::onConnection);
+}
+
+bool NetBus::listen(const QHostAddress& host, quint16 port, QString* error) {
+    if (!server_.listen(host, port)) {
+        *error = QStringLiteral("cannot listen at %1:%2: %3")
+                     .arg(host.toString())
+                     .arg(port)
+                     .arg(server_.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString NetBus::linkPath() const {
+    const QHostAddress host = server_.serverAddress();
+    const QString shown = host.protocol() == QAbstractSocket::IPv6Protocol
+                              ? QStringLiteral("[%1]").arg(host.toString())
+                              : host.toString();
+    return QStringLiteral("rfc2217://%1:%2").arg(shown).arg(server_.serverPort());
+}
+
+QString NetBus::carrier() const {
+    return QStringLiteral("TCP port %1, RFC 2217 or raw").arg(server_.serverPort());
+}
+
+void NetBus::onConnection() {
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        if (client_) {
+            // One master on the line at a time, as a serial server allows.
+            socket->write("trivex-sim: the bus is in use by another connection\r\n");
+            socket->disconnectFromHost();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            continue;
+        }
+        client_ = socket;
+        speech_ = Speech::Unknown;
+        reader_ = tn::Reader();
+        lineSpeed_ = 9600;
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        connect(socket, &QTcpSocket::readyRead, this, &NetBus::onData);
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        emit logged(QStringLiteral("  connection from %1:%2")
+                        .arg(socket->peerAddress().toString())
+                        .arg(socket->peerPort()));
+    }
+}
+
+void NetBus::onData() {
+    const QByteArray block = client_->readAll();
+    protocol::Bytes bytes(block.constData(), static_cast<std::size_t>(block.size()));
+    if (speech_ == Speech::Unknown && !bytes.empty()) {
+        // A Telnet client opens with a command; the bus's own bytes never begin with 0xFF.
+        speech_ = static_cast<std::uint8_t>(bytes[0]) == tn::kIac ? Speech::Telnet : Speech::Raw;
+    }
+    if (speech_ == Speech::Telnet) {
+        std::vector<tn::Event> events;
+        bytes = reader_.feed(bytes, events);
+        for (const tn::Event& event : events) {
+            answer(event);
+        }
+    }
+    if (!bytes.empty()) {
+        take(bytes);
+    }
+}
+
+// Binary, suppressed go-ahead and the COM-PORT-OPTION are taken; every other option refused.
+// Each line setting is answered with its value; a speed of 0 asks for the current one.
+void NetBus::answer(const tn::Event& event) {
+    if (!event.subnegotiation) {
+        const bool taken = event.option == tn::kBinary || event.option == tn::kSuppressGoAhead ||
+                           (event.option == tn::kComPort && event.verb == tn::kWill);
+        if (event.verb == tn::kWill) {
+            send(tn::command(taken ? tn::kDo : tn::kDont, event.option));
+        } else if (event.verb == tn::kDo) {
+            send(tn::command(taken ? tn::kWill : tn::kWont, event.option));
+        }
+        return;
+    }
+    if (event.option != tn::kComPort || event.payload.empty()) {
+        return;
+    }
+    const auto code = static_cast<std::uint8_t>(event.payload[0]);
+    protocol::Bytes value = event.payload.substr(1);
+    if (code == tn::kSetBaudRate) {
+        if (const std::uint32_t rate = tn::baudOf(value); rate != 0) {
+            lineSpeed_ = static_cast<int>(rate);
+            emit logged(QStringLiteral("  line speed set to %1 bit/s").arg(rate));
+        }
+        value = tn::baudValue(static_cast<std::uint32_t>(lineSpeed_));
+    }
+    send(tn::comPort(static_cast<std::uint8_t>(code + tn::kServerOffset), value));
+}
+
+void NetBus::send(const protocol::Bytes& bytes) {
+    if (client_) {
+        client_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    }
+}
+
+void NetBus::deliver(const std::string& bytes) {
+    send(speech_ == Speech::Telnet ? tn::escape(bytes) : bytes);
+}
+
+} // namespace trivex::sim
