@@ -35,11 +35,13 @@ QString NetBus::carrier() const {
 void NetBus::onConnection() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
         if (client_) {
-            // One master on the line at a time, as a serial server allows.
-            socket->write("trivex-sim: the bus is in use by another connection\r\n");
-            socket->disconnectFromHost();
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            continue;
+            // One master on the line at a time: the newest, as a program that lost its
+            // connection without knowing comes back on a new one.
+            emit logged(QStringLiteral("  connection from %1:%2 ended by a newer one")
+                            .arg(client_->peerAddress().toString())
+                            .arg(client_->peerPort()));
+            client_->abort();
+            client_->deleteLater();
         }
         client_ = socket;
         speech_ = Speech::Unknown;

@@ -10,9 +10,9 @@
 
 namespace trivex::sim {
 
-// The bus served on the network, as a serial server serves a line: one connection at a time,
-// spoken as RFC 2217 when the program opens it with Telnet (it sets the line speed the modules
-// hear) and as raw bytes at 9600 bit/s otherwise, on one port.
+// The bus served on the network, as a serial server serves a line: one connection at a time
+// (a new one ends the one before), spoken as RFC 2217 when the program opens it with Telnet (it
+// sets the line speed the modules hear) and as raw bytes at 9600 bit/s otherwise, on one port.
 class NetBus : public BusPort {
     Q_OBJECT
 public:

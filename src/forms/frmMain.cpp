@@ -9,6 +9,7 @@
 #include "forms/kit/Style.h"
 #include "forms/kit/Texts.h"
 #include "forms/kit/Twips.h"
+#include "forms/tools/frmNetworkPorts.h"
 #include "forms/tools/frmScan.h"
 #include "forms/tools/frmTraffic.h"
 #include "protocol/Display.h"
@@ -48,6 +49,7 @@ frmMain::~frmMain() {
     delete frmLCD_;
     delete frmTraffic_;
     delete frmScan_;
+    delete frmNetwork_;
 }
 
 void frmMain::buildWindow() {
@@ -127,6 +129,8 @@ void frmMain::buildWindow() {
     mnuTraffic->setObjectName(QStringLiteral("mnuTraffic"));
     mnuScan = mnuTools->addAction(QStringLiteral("Scan Bus"));
     mnuScan->setObjectName(QStringLiteral("mnuScan"));
+    mnuNetwork = mnuTools->addAction(QStringLiteral("Network Ports\u2026"));
+    mnuNetwork->setObjectName(QStringLiteral("mnuNetwork"));
 
     // F10 takes the keyboard to the menu bar, as Alt alone does: the menu bar watches this
     // window for Alt pressed (a key event of Alt reports the modifiers held before it, none)
@@ -174,6 +178,7 @@ void frmMain::connectHandlers() {
     connect(mnuConfig, &QAction::triggered, this, &frmMain::mnuConfig_Click);
     connect(mnuTraffic, &QAction::triggered, this, &frmMain::mnuTraffic_Click);
     connect(mnuScan, &QAction::triggered, this, &frmMain::mnuScan_Click);
+    connect(mnuNetwork, &QAction::triggered, this, &frmMain::mnuNetwork_Click);
     const std::pair<QAbstractButton*, void (frmMain::*)()> clicks[] = {
         {cmdSelect, &frmMain::cmdSelect_Click},       {cmdDeselect, &frmMain::cmdDeselect_Click},
         {cmdInput, &frmMain::cmdInput_Click},         {cmdSendAscii, &frmMain::cmdSendAscii_Click},
@@ -354,6 +359,14 @@ frmTraffic* frmMain::trafficWindow() const {
 
 void frmMain::mnuScan_Click() {
     bringUp(frmScan_);
+}
+
+void frmMain::mnuNetwork_Click() {
+    bringUp(frmNetwork_);
+}
+
+frmNetworkPorts* frmMain::networkWindow() const {
+    return frmNetwork_;
 }
 
 frmScan* frmMain::scanWindow() const {

@@ -24,6 +24,7 @@ class frmComm;
 class frmLCD;
 class frmScan;
 class frmTraffic;
+class frmNetworkPorts;
 
 // The program's start-up window: device selection, input status and the display control panel.
 // It owns the port session that the other windows use.
@@ -43,6 +44,7 @@ public:
     frmLCD* configWindow() const;
     frmTraffic* trafficWindow() const;
     frmScan* scanWindow() const;
+    frmNetworkPorts* networkWindow() const;
 
     // Controls, named as laid out.
     QLineEdit* txtLine1;
@@ -82,6 +84,7 @@ public:
     QMenu* mnuTools;
     QAction* mnuTraffic;
     QAction* mnuScan;
+    QAction* mnuNetwork;
     QStatusBar* StatusBar1;
 
     // Handlers.
@@ -90,6 +93,7 @@ public:
     void mnuConfig_Click();
     void mnuTraffic_Click();
     void mnuScan_Click();
+    void mnuNetwork_Click();
     void cmdSelect_Click();
     void cmdDeselect_Click();
     void cmdInput_Click();
@@ -154,6 +158,7 @@ private:
     QPointer<frmLCD> frmLCD_;
     QPointer<frmTraffic> frmTraffic_;
     QPointer<frmScan> frmScan_;
+    QPointer<frmNetworkPorts> frmNetwork_;
     bool portProblemPending_ = false;
     bool configBeforeScan_ = true;
 };

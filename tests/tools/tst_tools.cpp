@@ -7,9 +7,11 @@
 #include "forms/kit/Style.h"
 #include "forms/tools/TrafficModel.h"
 #include "forms/tools/frmGlyph.h"
+#include "forms/tools/frmNetworkPorts.h"
 #include "forms/tools/frmScan.h"
 #include "forms/tools/frmTraffic.h"
 #include "sim/core/Bus.h"
+#include "sim/runtime/NetBus.h"
 #include "sim/runtime/PtyBus.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
@@ -71,6 +73,7 @@ private slots:
     void glyphEditorDrawsTheCharacterAndKeepsTheUpperBits();
     void glyphEditorCancelledChangesNothing();
     void characterSetsAreSavedAndOpenedWhole();
+    void networkPortsAreSetTestedAndUsed();
 
 private:
     // "Configure LCD" with its cells as given (",": the cells in order), and the editor of
@@ -536,6 +539,42 @@ void tst_tools::characterSetsAreSavedAndOpenedWhole() {
     }
     QFile::remove(path);
     QFile::remove(path + ".bad");
+}
+
+// A serial server on the network (the virtual module's own, served as trivex-sim --listen does):
+// its URL typed and set for COM4, tested, used as a local port is, and removed.
+void tst_tools::networkPortsAreSetTestedAndUsed() {
+    bench_ = std::make_unique<test::Bench>();
+    bus_ = std::make_unique<sim::Bus>(std::vector<sim::ModuleSettings>{sim::ModuleSettings{}});
+    sim::NetBus server(*bus_, 2);
+    QString error;
+    QVERIFY2(server.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
+    main_ = std::make_unique<frmMain>();
+    main_->mnuNetwork->trigger();
+    forms::frmNetworkPorts& w = *main_->networkWindow();
+    w.cboPort->setCurrentIndex(3);
+    QTest::keyClicks(w.txtUrl, "rfc2217://127.0.0.1");
+    click(w.cmdSet); // no port number: nothing is stored
+    QVERIFY2(w.lblState->text().startsWith("Nothing changed"), qPrintable(w.lblState->text()));
+    QCOMPARE(bench_->get("Ports", "COM4"), QString());
+    QTest::keyClicks(w.txtUrl, QStringLiteral(":%1").arg(server.port()));
+    click(w.cmdSet);
+    QCOMPARE(bench_->get("Ports", "COM4"), server.linkPath());
+    QCOMPARE(w.tblPorts->rowCount(), 1);
+    click(w.cmdTest);
+    QTRY_VERIFY2(w.lblState->text().contains(" answers: ready after "), qPrintable(w.lblState->text()));
+    main_->mnuComm->trigger();
+    main_->commWindow()->cboComm->setCurrentIndex(3);
+    click(main_->commWindow()->cmdSetPort);
+    QTRY_VERIFY(main_->session().MSComm1().PortOpen());
+    QVERIFY2(main_->commWindow()->stateText().startsWith("COM4 open: " + server.linkPath() +
+                                                         " at 9600,n,8,1, round trip "),
+             qPrintable(main_->commWindow()->stateText()));
+    click(main_->cmdSelect);
+    QCOMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
+    click(w.cmdRemove);
+    QCOMPARE(bench_->get("Ports", "COM4"), QString());
+    QCOMPARE(w.tblPorts->rowCount(), 0);
 }
 
 QTEST_MAIN(tst_tools)

@@ -1,0 +1,216 @@
+// Ports behind the network, over the loopback interface only: a real ser2net bridging virtual
+// modules on a pseudo-terminal as RFC 2217 and as raw TCP, and trivex-sim --listen; the session
+// opens them as the windows and trivexctl do, and survives what goes wrong.
+
+#include "protocol/Configuration.h"
+#include "session/PortSession.h"
+#include "sim/runtime/PtyBus.h"
+#include "support/Bench.h"
+#include "support/Rows.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <csignal>
+#include <memory>
+
+using namespace trivex;
+using session::PortSession;
+
+class tst_net : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void exchangesAsOnALocalPort_data();
+    void exchangesAsOnALocalPort();
+    void faultsAreToldAndSurvived_data();
+    void faultsAreToldAndSurvived();
+
+private:
+    // Virtual modules ("101", "112:4800") on a pseudo-terminal, answering answerMs after a frame.
+    void startBus(const QStringList& modules, int answerMs = 2);
+    // ser2net serving the bus: RFC 2217 at rfcPort_, raw at rawPort_; plain Telnet with plain.
+    void startSer2net(bool plain = false);
+    // The session on url; whether it opened.
+    bool open(const QString& url);
+
+    static quint16 freePort();
+
+    std::unique_ptr<test::Bench> bench_;
+    std::unique_ptr<sim::Bus> bus_;
+    std::unique_ptr<sim::PtyBus> pty_;
+    std::unique_ptr<QProcess> ser2net_;
+    std::unique_ptr<PortSession> session_;
+    quint16 rfcPort_ = 0;
+    quint16 rawPort_ = 0;
+};
+
+quint16 tst_net::freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+void tst_net::init() {
+    bench_ = std::make_unique<test::Bench>();
+    rfcPort_ = freePort();
+    rawPort_ = freePort();
+}
+
+void tst_net::cleanup() {
+    session_.reset();
+    if (ser2net_) {
+        ser2net_->kill();
+        ser2net_->waitForFinished();
+        ser2net_.reset();
+    }
+    pty_.reset();
+    bus_.reset();
+    bench_.reset();
+}
+
+void tst_net::startBus(const QStringList& modules, int answerMs) {
+    std::vector<sim::ModuleSettings> settings;
+    for (const QString& module : modules) {
+        settings.emplace_back();
+        settings.back().address = static_cast<std::uint8_t>(module.section(':', 0, 0).toInt());
+        settings.back().lineSpeed = module.contains(':') ? module.section(':', 1).toInt() : 9600;
+    }
+    bus_ = std::make_unique<sim::Bus>(settings);
+    pty_ = std::make_unique<sim::PtyBus>(*bus_, answerMs);
+    QString error;
+    QVERIFY2(pty_->open(bench_->path("bus"), &error), qPrintable(error));
+}
+
+void tst_net::startSer2net(bool plain) {
+    const QString device = QStringLiteral("serialdev,%1,9600n81,local").arg(bench_->path("bus"));
+    QFile config(bench_->path("ser2net.yaml"));
+    QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    config.write(QStringLiteral("connection: &rfc\n  accepter: %1,tcp,127.0.0.1,%2\n  connector: %3\n"
+                                "connection: &raw\n  accepter: tcp,127.0.0.1,%4\n  connector: %3\n")
+                     .arg(plain ? "telnet" : "telnet(rfc2217)")
+                     .arg(rfcPort_)
+                     .arg(device)
+                     .arg(rawPort_)
+                     .toUtf8());
+    config.close();
+    ser2net_ = std::make_unique<QProcess>();
+    ser2net_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ser2net_->start("ser2net", {"-n", "-c", config.fileName(), "-P", bench_->path("ser2net.pid")});
+    QVERIFY2(ser2net_->waitForStarted(), "ser2net does not start: scripts/setup installs it");
+    QVERIFY(QTest::qWaitFor([this] {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, rawPort_);
+        return probe.waitForConnected(100);
+    }));
+    QTest::qWait(100); // ser2net lets the device go after a probe's connection
+}
+
+bool tst_net::open(const QString& url) {
+    session_ = std::make_unique<PortSession>();
+    session_->openDevice(url, "9600,n,8,1");
+    return QTest::qWaitFor([&] { return !session_->MSComm1().isConnecting(); }, 4000) &&
+           session_->MSComm1().PortOpen();
+}
+
+void tst_net::exchangesAsOnALocalPort_data() {
+    QTest::addColumn<QString>("scheme");
+    test::row("RFC 2217: the line set on the far side", "rfc2217");
+    test::row("raw TCP: the server's speed", "tcp");
+}
+
+// Selects, a 0xFF each way (a module at 255 acknowledges with it; a bitmap byte sends it), and
+// over RFC 2217 a speed change that reaches the modules at the other speed.
+void tst_net::exchangesAsOnALocalPort() {
+    QFETCH(QString, scheme);
+    startBus({"101", "255", "112:4800"});
+    startSer2net();
+    QVERIFY(open(QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(scheme == "tcp" ? rawPort_ : rfcPort_)));
+    QVERIFY2(session_->portState().contains(", round trip "), qPrintable(session_->portState()));
+    link::Link& link = session_->link();
+    QVERIFY(link.selectDevice(101));
+    QVERIFY(link.releaseDevice());
+    QVERIFY(link.selectDevice(255));
+    link.releaseDevice();
+    protocol::CustomBitmaps bitmaps{};
+    bitmaps[0] = 0xFF;
+    bitmaps[63] = 0xFF;
+    QVERIFY(link.writeConfiguration(protocol::loadCustomCharacters(bitmaps).write1,
+                                    protocol::loadCustomCharacters(bitmaps).write2));
+    QTRY_COMPARE(int(bus_->modules()[0].settings.bitmaps[63]), 0xFF);
+    QCOMPARE(int(bus_->modules()[0].settings.bitmaps[0]), 0xFF);
+    QCOMPARE(link.selectDevice(112), false);
+    if (scheme == "rfc2217") {
+        QVERIFY(session_->MSComm1().switchSettings("4800,n,8,1"));
+        QVERIFY(link.selectDevice(112));
+    }
+}
+
+void tst_net::faultsAreToldAndSurvived_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("told"); // what the reason holds
+    test::row("nobody listens", "nobody", "refused the connection: nothing listens at 127.0.0.1:");
+    test::row("a name that does not resolve", "name", "does not resolve");
+    test::row("negotiation refused", "plain", "refused the COM-PORT-OPTION of RFC 2217");
+    test::row("server gone during an exchange", "gone",
+              "went away (closed the connection); connecting again");
+    test::row("a server that stops answering", "stopped", "stopped answering");
+}
+
+void tst_net::faultsAreToldAndSurvived() {
+    QFETCH(QString, fault);
+    QFETCH(QString, told);
+    QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(rfcPort_);
+    std::unique_ptr<QProcess> listener;
+    if (fault == "name") {
+        url = "rfc2217://trivex-test.invalid:4001";
+    } else if (fault == "plain" || fault == "gone") {
+        startBus({"101"}, 40);
+        startSer2net(fault == "plain");
+    } else if (fault == "stopped") { // trivex-sim itself, serving the bus on the network
+        listener = std::make_unique<QProcess>();
+        listener->start(TRIVEX_SIM_PATH, {"--headless", "--listen", QString::number(rfcPort_)});
+        QVERIFY(listener->waitForReadyRead(5000));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const bool opened = open(url);
+    QCOMPARE(opened, fault == "gone" || fault == "stopped");
+    QSignalSpy lost(session_.get(), &PortSession::portLost);
+    if (!opened) {
+        QVERIFY2(timer.elapsed() < 3500 && session_->closedReason().contains(told),
+                 qPrintable(session_->closedReason()));
+        return;
+    }
+    link::Link& link = session_->link();
+    if (fault == "gone") {
+        QTimer::singleShot(10, ser2net_.get(), [this] { ser2net_->kill(); }); // before the answer comes
+        QCOMPARE(link.selectDevice(101), false);
+    } else {
+        ::kill(static_cast<pid_t>(listener->processId()), SIGSTOP);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!lost.isEmpty(), 8000);
+    QVERIFY2(lost[0][0].toString().contains(told), qPrintable(lost[0][0].toString()));
+    // Back again: the connection is made again with the same settings, and the module answers.
+    if (fault == "gone") {
+        ser2net_->waitForFinished();
+        startSer2net();
+    } else {
+        ::kill(static_cast<pid_t>(listener->processId()), SIGCONT);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(session_->MSComm1().PortOpen(), 20000);
+    QVERIFY(link.selectDevice(101));
+    if (listener) {
+        listener->kill();
+        listener->waitForFinished();
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_net)
+#include "tst_net.moc"
