@@ -37,11 +37,12 @@ quint16 freePort() {
 
 // ser2net serving two devices as RFC 2217: bus at busPort, sink at sinkPort; false when it does
 // not come up.
-bool startSer2net(QProcess& ser2net, const QString& folder, const QString& bus, quint16 busPort, const QString& sink,
-                  quint16 sinkPort) {
+bool startSer2net(QProcess& ser2net, const QString& folder, const QString& bus, quint16 busPort,
+                  const QString& sink, quint16 sinkPort) {
     QFile config(folder + "/ser2net.yaml");
     config.open(QIODevice::WriteOnly);
-    for (const auto& [name, device, port] : {std::tuple{"bus", bus, busPort}, std::tuple{"sink", sink, sinkPort}}) {
+    for (const auto& [name, device, port] :
+         {std::tuple{"bus", bus, busPort}, std::tuple{"sink", sink, sinkPort}}) {
         config.write(QStringLiteral("connection: &%1\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
                                     "  connector: serialdev,%3,9600n81,local\n")
                          .arg(name)
@@ -55,7 +56,8 @@ bool startSer2net(QProcess& ser2net, const QString& folder, const QString& bus, 
                QTcpSocket probe;
                probe.connectToHost(QHostAddress::LocalHost, busPort);
                return probe.waitForConnected(100);
-           }) && (QTest::qWait(200), true);
+           }) &&
+           (QTest::qWait(200), true);
 }
 
 // Twenty selects of 101: the exchange's length and when its acknowledge arrived, medians.
@@ -81,7 +83,8 @@ std::pair<double, double> selects(session::PortSession& session) {
 
 bool openAndWait(session::PortSession& session, const QString& url) {
     session.openDevice(url, "9600,n,8,1");
-    return QTest::qWaitFor([&] { return !session.MSComm1().isConnecting(); }, 5000) && session.MSComm1().PortOpen();
+    return QTest::qWaitFor([&] { return !session.MSComm1().isConnecting(); }, 5000) &&
+           session.MSComm1().PortOpen();
 }
 
 } // namespace
@@ -108,7 +111,8 @@ int main(int argc, char* argv[]) {
     const quint16 port = freePort();
     const quint16 sinkPort = freePort();
     const int sink = bench::openFarEnd(); // its near end, for the burst
-    if (!startSer2net(ser2net, folder, folder + "/bus", port, QString::fromLocal8Bit(ptsname(sink)), sinkPort)) {
+    if (!startSer2net(ser2net, folder, folder + "/bus", port, QString::fromLocal8Bit(ptsname(sink)),
+                      sinkPort)) {
         std::printf("network: ser2net does not start (scripts/setup installs it)\n");
         return 1;
     }
@@ -120,9 +124,10 @@ int main(int argc, char* argv[]) {
         ok = ok && openAndWait(session, url);
         std::tie(remote, remoteAnswer) = selects(session);
     }
-    std::printf("select over RFC 2217 (ser2net): exchange %.1f ms, acknowledge after %.1f ms; on the pseudo-terminal "
-                "itself %.1f ms and %.1f ms: %+.1f ms (target within one 15 ms tick)\n",
-                remote, remoteAnswer, local, localAnswer, remote - local);
+    std::printf(
+        "select over RFC 2217 (ser2net): exchange %.1f ms, acknowledge after %.1f ms; on the pseudo-terminal "
+        "itself %.1f ms and %.1f ms: %+.1f ms (target within one 15 ms tick)\n",
+        remote, remoteAnswer, local, localAnswer, remote - local);
     ok = ok && remote > 0 && local > 0 && std::abs(remote - local) <= 15;
 
     // Connect to ready: the connection, the negotiation and the line set, twenty times.
@@ -143,9 +148,10 @@ int main(int argc, char* argv[]) {
         probe.close();
         QTest::qWait(50); // ser2net lets the device go
     }
-    std::printf("connect to ready over RFC 2217 (ser2net): median %.1f ms, max %.1f ms of %zu (target under 50 ms)\n",
-                median(readies), readies.empty() ? 0 : *std::max_element(readies.begin(), readies.end()),
-                readies.size());
+    std::printf(
+        "connect to ready over RFC 2217 (ser2net): median %.1f ms, max %.1f ms of %zu (target under 50 ms)\n",
+        median(readies), readies.empty() ? 0 : *std::max_element(readies.begin(), readies.end()),
+        readies.size());
     ok = ok && readies.size() == 20 && median(readies) < 50;
 
     // A burst of 100,000 display commands through ser2net, read on a pseudo-terminal's far end.
