@@ -150,6 +150,16 @@ void tst_net::exchangesAsOnALocalPort() {
         QVERIFY(session_->MSComm1().switchSettings("4800,n,8,1"));
         QVERIFY(link.selectDevice(112));
     }
+    // trivexctl on the same URL, once the session has let it go.
+    const QString url = session_->MSComm1().identity().path;
+    session_.reset();
+    QTest::qWait(100);
+    QProcess ctl;
+    ctl.start(TRIVEXCTL_PATH, {"--port", url, "--speed", "4800", "select", "112", "input", "release"});
+    QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, 10000));
+    const QString said = QString::fromUtf8(ctl.readAll());
+    QVERIFY2(ctl.exitCode() == (scheme == "rfc2217" ? 0 : 1) && said.contains("select 112: "),
+             qPrintable(said));
 }
 
 void tst_net::faultsAreToldAndSurvived_data() {
