@@ -380,41 +380,4 @@ void frmMain::mnuConfig_Click() {
     bringUp(frmLCD_);
 }
 
-void frmMain::cmdSelect_Click() {
-    const QString text = cboAddr->currentText();
-    const std::optional<std::uint8_t> address = protocol::parseByte(text.toStdString());
-    if (!address) {
-        setStatusText(texts::kAddressRefused.arg(text));
-        return;
-    }
-    if (link_.selectDevice(*address)) {
-        setStatusText(texts::kUidPrefix + cboAddr->currentText() + texts::kConnectedSuffix);
-        cmdSelect->setEnabled(false);
-        cmdDeselect->setEnabled(true);
-        mnuConfig->setEnabled(false);
-    } else {
-        setStatusText(texts::kDeviceNotFound);
-    }
-}
-
-void frmMain::cmdDeselect_Click() {
-    if (link_.releaseDevice()) {
-        setStatusText(texts::kDeviceDisconnected);
-        cmdSelect->setEnabled(true);
-        cmdDeselect->setEnabled(false);
-        mnuConfig->setEnabled(true);
-    } else {
-        setStatusText(texts::kNoResponse);
-    }
-}
-
-void frmMain::cmdInput_Click() {
-    const link::InputOutcome outcome = link_.queryInput();
-    if (!outcome.answered) {
-        setStatusText(texts::kNoResponse);
-    } else if (outcome.level) {
-        Label4->setText(*outcome.level == protocol::InputLevel::High ? texts::kHigh : texts::kLow);
-    }
-}
-
 } // namespace trivex::forms

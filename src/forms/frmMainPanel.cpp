@@ -1,22 +1,64 @@
-// The display control panel of the main window: each control's command to the selected module,
-// what it changes in the window, and the typing rule of its two lines.
+// The control panel of the main window: selecting a module and reading its input, each display
+// control's command to the selected module, what it changes in the window, and the typing rule
+// of its two lines.
 
 #include "forms/frmMain.h"
 #include "forms/kit/Frame.h"
 #include "forms/kit/Style.h"
+#include "forms/kit/Texts.h"
 #include "protocol/Display.h"
 #include "protocol/Markers.h"
+#include "protocol/Selection.h"
 #include "protocol/Text.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 namespace trivex::forms {
+
+// The exchanges: selecting and releasing a module, and its input line.
+void frmMain::cmdSelect_Click() {
+    const QString text = cboAddr->currentText();
+    const std::optional<std::uint8_t> address = protocol::parseByte(text.toStdString());
+    if (!address) {
+        setStatusText(texts::kAddressRefused.arg(text));
+        return;
+    }
+    if (link_.selectDevice(*address)) {
+        setStatusText(texts::kUidPrefix + cboAddr->currentText() + texts::kConnectedSuffix);
+        cmdSelect->setEnabled(false);
+        cmdDeselect->setEnabled(true);
+        mnuConfig->setEnabled(false);
+    } else {
+        setStatusText(texts::kDeviceNotFound);
+    }
+}
+
+void frmMain::cmdDeselect_Click() {
+    if (link_.releaseDevice()) {
+        setStatusText(texts::kDeviceDisconnected);
+        cmdSelect->setEnabled(true);
+        cmdDeselect->setEnabled(false);
+        mnuConfig->setEnabled(true);
+    } else {
+        setStatusText(texts::kNoResponse);
+    }
+}
+
+void frmMain::cmdInput_Click() {
+    const link::InputOutcome outcome = link_.queryInput();
+    if (!outcome.answered) {
+        setStatusText(texts::kNoResponse);
+    } else if (outcome.level) {
+        Label4->setText(*outcome.level == protocol::InputLevel::High ? texts::kHigh : texts::kLow);
+    }
+}
 
 void frmMain::cmdSendAscii_Click() {
     const protocol::Bytes line1 = protocol::displayBytes(txtLine1->text().toStdU32String());
