@@ -2,9 +2,8 @@
 // chained words, refusals that send nothing, a script's JUnit and JSON reports read back, and
 // modules commissioned one after the other.
 
-#include "sim/core/Bus.h"
-#include "sim/runtime/PtyBus.h"
 #include "support/Rows.h"
+#include "support/VirtualBus.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -36,31 +35,20 @@ private:
     int run(QStringList args, const std::function<void()>& onPrompt = {});
 
     QTemporaryDir folder_;
-    std::unique_ptr<sim::Bus> bus_;
-    std::unique_ptr<sim::PtyBus> pty_;
+    std::unique_ptr<test::VirtualBus> bus_;
     QStringList busLog_;
     QString out_;
     QString err_;
 };
 
 void tst_ctl::cleanup() {
-    pty_.reset();
     bus_.reset();
     busLog_.clear();
 }
 
 void tst_ctl::startBus(const QStringList& modules) {
-    std::vector<sim::ModuleSettings> settings;
-    for (const QString& module : modules) {
-        settings.emplace_back();
-        settings.back().address = static_cast<std::uint8_t>(module.section(':', 0, 0).toInt());
-        settings.back().lineSpeed = module.contains(':') ? module.section(':', 1).toInt() : 9600;
-    }
-    bus_ = std::make_unique<sim::Bus>(settings);
-    pty_ = std::make_unique<sim::PtyBus>(*bus_, 2);
-    QString error;
-    QVERIFY2(pty_->open(folder_.filePath("bus"), &error), qPrintable(error));
-    connect(pty_.get(), &sim::PtyBus::logged, this, [this](const QString& line) { busLog_ << line; });
+    bus_ = std::make_unique<test::VirtualBus>(modules, folder_.filePath("bus"));
+    connect(&bus_->pty, &sim::PtyBus::logged, this, [this](const QString& line) { busLog_ << line; });
 }
 
 int tst_ctl::run(QStringList args, const std::function<void()>& onPrompt) {
@@ -131,7 +119,7 @@ void tst_ctl::wordsDriveTheModuleOrAreRefused() {
     if (shown.isEmpty()) {
         QVERIFY2(busLog_.isEmpty(), qPrintable(busLog_.join('\n'))); // refused: not a byte sent
     } else {
-        QCOMPARE(QString::fromStdString(bus_->modules()[0].display.lineText(0)).trimmed(), shown);
+        QCOMPARE(QString::fromStdString(bus_->bus.modules()[0].display.lineText(0)).trimmed(), shown);
     }
 }
 
@@ -161,7 +149,7 @@ void tst_ctl::scriptReportsEachStep() {
              QStringList({"check.txt:2 ok Device Not Found, as expected", "check.txt:4 ok UID 101 Connected",
                           "check.txt:5 ok ", "check.txt:6 FAIL LOW, HIGH expected",
                           "check.txt:7 ok Device Disconnected"}));
-    QCOMPARE(QString::fromStdString(bus_->modules()[0].display.lineText(0)),
+    QCOMPARE(QString::fromStdString(bus_->bus.modules()[0].display.lineText(0)),
              QStringLiteral("ON TEST         "));
     QFile report(folder_.filePath("report.xml"));
     QVERIFY(report.open(QIODevice::ReadOnly));
@@ -201,16 +189,16 @@ void tst_ctl::commissionsModulesOneAfterTheOther() {
     startBus({"101"});
     std::vector<sim::ModuleSettings> done;
     auto nextModule = [&] { // the one commissioned goes, a new one is connected
-        if (bus_->modules()[0].settings.address != 101) {
-            done.push_back(bus_->modules()[0].settings);
+        if (bus_->bus.modules()[0].settings.address != 101) {
+            done.push_back(bus_->bus.modules()[0].settings);
         }
-        bus_->modules().assign(1, sim::Module());
+        bus_->bus.modules().assign(1, sim::Module());
     };
     QCOMPARE(run({"--port", "BUS", "commission", "--first", "120", "--count", "3", "--speed", "4800",
                   "--screen", "READY", "", "--log", "batch.csv"},
                  nextModule),
              0);
-    done.push_back(bus_->modules()[0].settings);
+    done.push_back(bus_->bus.modules()[0].settings);
     QCOMPARE(done.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(int(done[i].address), 120 + i);

@@ -4,9 +4,9 @@
 
 #include "protocol/Configuration.h"
 #include "session/PortSession.h"
-#include "sim/runtime/PtyBus.h"
 #include "support/Bench.h"
 #include "support/Rows.h"
+#include "support/VirtualBus.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -43,8 +43,7 @@ private:
     static quint16 freePort();
 
     std::unique_ptr<test::Bench> bench_;
-    std::unique_ptr<sim::Bus> bus_;
-    std::unique_ptr<sim::PtyBus> pty_;
+    std::unique_ptr<test::VirtualBus> bus_;
     std::unique_ptr<QProcess> ser2net_;
     std::unique_ptr<PortSession> session_;
     quint16 rfcPort_ = 0;
@@ -70,22 +69,12 @@ void tst_net::cleanup() {
         ser2net_->waitForFinished();
         ser2net_.reset();
     }
-    pty_.reset();
     bus_.reset();
     bench_.reset();
 }
 
 void tst_net::startBus(const QStringList& modules, int answerMs) {
-    std::vector<sim::ModuleSettings> settings;
-    for (const QString& module : modules) {
-        settings.emplace_back();
-        settings.back().address = static_cast<std::uint8_t>(module.section(':', 0, 0).toInt());
-        settings.back().lineSpeed = module.contains(':') ? module.section(':', 1).toInt() : 9600;
-    }
-    bus_ = std::make_unique<sim::Bus>(settings);
-    pty_ = std::make_unique<sim::PtyBus>(*bus_, answerMs);
-    QString error;
-    QVERIFY2(pty_->open(bench_->path("bus"), &error), qPrintable(error));
+    bus_ = std::make_unique<test::VirtualBus>(modules, bench_->path("bus"), answerMs);
 }
 
 void tst_net::startSer2net(bool plain) {
@@ -143,8 +132,8 @@ void tst_net::exchangesAsOnALocalPort() {
     bitmaps[63] = 0xFF;
     QVERIFY(link.writeConfiguration(protocol::loadCustomCharacters(bitmaps).write1,
                                     protocol::loadCustomCharacters(bitmaps).write2));
-    QTRY_COMPARE(int(bus_->modules()[0].settings.bitmaps[63]), 0xFF);
-    QCOMPARE(int(bus_->modules()[0].settings.bitmaps[0]), 0xFF);
+    QTRY_COMPARE(int(bus_->bus.modules()[0].settings.bitmaps[63]), 0xFF);
+    QCOMPARE(int(bus_->bus.modules()[0].settings.bitmaps[0]), 0xFF);
     QCOMPARE(link.selectDevice(112), false);
     if (scheme == "rfc2217") {
         QVERIFY(session_->MSComm1().switchSettings("4800,n,8,1"));

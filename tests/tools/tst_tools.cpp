@@ -18,6 +18,7 @@
 #include "support/MessageWatcher.h"
 #include "support/Rows.h"
 #include "support/Script.h"
+#include "support/VirtualBus.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -88,8 +89,7 @@ private:
     QStringList rows(const frmTraffic& monitor) const;
 
     std::unique_ptr<test::Bench> bench_;
-    std::unique_ptr<sim::Bus> bus_;
-    std::unique_ptr<sim::PtyBus> pty_;
+    std::unique_ptr<test::VirtualBus> bus_;
     std::unique_ptr<frmMain> main_;
 };
 
@@ -102,26 +102,14 @@ frmTraffic& tst_tools::openMonitor() {
 
 void tst_tools::cleanup() {
     main_.reset();
-    pty_.reset();
     bus_.reset();
     bench_.reset();
 }
 
 frmScan& tst_tools::openScan(const QStringList& modules, bool echo, int answerMs) {
     bench_ = std::make_unique<test::Bench>();
-    std::vector<sim::ModuleSettings> settings;
-    for (const QString& module : modules) {
-        settings.emplace_back();
-        settings.back().address = static_cast<std::uint8_t>(module.section(':', 0, 0).toInt());
-        settings.back().lineSpeed = module.contains(':') ? module.section(':', 1).toInt() : 9600;
-    }
-    bus_ = std::make_unique<sim::Bus>(settings);
-    pty_ = std::make_unique<sim::PtyBus>(*bus_, answerMs, echo);
-    QString error;
-    if (!pty_->open(bench_->path("bus"), &error)) {
-        qFatal("%s", qPrintable(error));
-    }
-    bench_->set("Ports", "COM1", pty_->linkPath());
+    bus_ = std::make_unique<test::VirtualBus>(modules, bench_->path("bus"), answerMs, echo);
+    bench_->set("Ports", "COM1", bus_->pty.linkPath());
     main_ = std::make_unique<frmMain>();
     main_->mnuScan->trigger();
     return *main_->scanWindow();
@@ -452,7 +440,7 @@ void tst_tools::busScanLeavesThePortAsItWas() {
     click(scan.cmdScan);
     QVERIFY(probing.wait(2000));
     test::captureStderr([this] {
-        pty_.reset();
+        bus_.reset();
         QTRY_VERIFY(!main_->session().MSComm1().PortOpen());
     });
     QVERIFY(!scan.scan().isRunning());
@@ -545,8 +533,8 @@ void tst_tools::characterSetsAreSavedAndOpenedWhole() {
 // its URL typed and set for COM4, tested, used as a local port is, and removed.
 void tst_tools::networkPortsAreSetTestedAndUsed() {
     bench_ = std::make_unique<test::Bench>();
-    bus_ = std::make_unique<sim::Bus>(std::vector<sim::ModuleSettings>{sim::ModuleSettings{}});
-    sim::NetBus server(*bus_, 2);
+    sim::Bus bus({sim::ModuleSettings{}});
+    sim::NetBus server(bus, 2);
     QString error;
     QVERIFY2(server.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
     main_ = std::make_unique<frmMain>();
