@@ -25,8 +25,8 @@ namespace {
 
 int quitPipe[2] = {-1, -1};
 
-// SIGINT and SIGTERM end what waits in the event loop (a monitor, a scan, a run) as its end
-// would: the port is closed and the report written.
+// SIGINT and SIGTERM end a monitor or a scan as its own end would: what it found is printed,
+// and the port is closed.
 void onQuitSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
@@ -73,12 +73,13 @@ QString settingsFor(const Options& options) {
 }
 
 int scan(session::PortSession& session, const Options& options) {
+    QString unused; // the options were checked before the port was opened
     const auto values = parseWordOptions(options.words.mid(1),
                                          {{QStringLiteral("--from"), 1},
                                           {QStringLiteral("--to"), 1},
                                           {QStringLiteral("--speeds"), 1},
                                           {QStringLiteral("--allowance"), 1}},
-                                         nullptr);
+                                         &unused);
     auto number = [&](const QString& name, int fallback) {
         return values->contains(name) ? values->value(name).first().toInt() : fallback;
     };
@@ -126,7 +127,8 @@ int scan(session::PortSession& session, const Options& options) {
 }
 
 int monitor(session::PortSession& session, const Options& options) {
-    const auto values = parseWordOptions(options.words.mid(1), {{QStringLiteral("--for"), 1}}, nullptr);
+    QString unused; // the options were checked before the port was opened
+    const auto values = parseWordOptions(options.words.mid(1), {{QStringLiteral("--for"), 1}}, &unused);
     QEventLoop loop;
     quitOnSignals(&loop);
     const char* kinds[] = {"sent", "received", "echo", "event"};
