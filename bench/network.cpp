@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -51,7 +52,10 @@ bool startSer2net(QProcess& ser2net, const QString& folder, const QString& bus, 
                          .toUtf8());
     }
     config.close();
-    ser2net.start("ser2net", {"-n", "-c", config.fileName(), "-P", folder + "/ser2net.pid"});
+    const QString program = QStandardPaths::findExecutable("ser2net").isEmpty()
+                                ? QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/sbin"})
+                                : QStandardPaths::findExecutable("ser2net");
+    ser2net.start(program, {"-n", "-c", config.fileName(), "-P", folder + "/ser2net.pid"});
     return ser2net.waitForStarted() && QTest::qWaitFor([busPort] {
                QTcpSocket probe;
                probe.connectToHost(QHostAddress::LocalHost, busPort);

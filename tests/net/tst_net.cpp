@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -91,7 +92,11 @@ void tst_net::startSer2net(bool plain) {
     config.close();
     ser2net_ = std::make_unique<QProcess>();
     ser2net_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    ser2net_->start("ser2net", {"-n", "-c", config.fileName(), "-P", bench_->path("ser2net.pid")});
+    // A daemon, in sbin: found there when the PATH of the run has no sbin folder.
+    const QString program = QStandardPaths::findExecutable("ser2net").isEmpty()
+                                ? QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/sbin"})
+                                : QStandardPaths::findExecutable("ser2net");
+    ser2net_->start(program, {"-n", "-c", config.fileName(), "-P", bench_->path("ser2net.pid")});
     QVERIFY2(ser2net_->waitForStarted(), "ser2net does not start: scripts/setup installs it");
     QVERIFY(QTest::qWaitFor([this] {
         QTcpSocket probe;
