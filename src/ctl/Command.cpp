@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <optional>
+#include <tuple>
 #include <unistd.h>
 
 namespace trivex::ctl {
@@ -72,25 +74,79 @@ QString settingsFor(const Options& options) {
     return link::parseLineSettings(stored) ? stored : QStringLiteral("9600,n,8,1");
 }
 
-int scan(session::PortSession& session, const Options& options) {
-    QString unused; // the options were checked before the port was opened
-    const auto values = parseWordOptions(options.words.mid(1),
+// What the options after "scan" ask for.
+struct ScanPlan {
+    int from = 100;
+    int to = 132;
+    int allowance = link::kDefaultAnswerAllowanceMs;
+    std::vector<int> speeds{9600, 4800};
+};
+
+std::optional<ScanPlan> scanPlanOf(const QStringList& arguments, QString* why) {
+    const auto values = parseWordOptions(arguments,
                                          {{QStringLiteral("--from"), 1},
                                           {QStringLiteral("--to"), 1},
                                           {QStringLiteral("--speeds"), 1},
                                           {QStringLiteral("--allowance"), 1}},
-                                         &unused);
-    auto number = [&](const QString& name, int fallback) {
-        return values->contains(name) ? values->value(name).first().toInt() : fallback;
-    };
-    std::vector<int> speeds;
-    for (const QString& speed : values->value(QStringLiteral("--speeds"), {QStringLiteral("9600,4800")})
-                                    .first()
-                                    .split(QLatin1Char(','))) {
-        speeds.push_back(speed.toInt());
+                                         why);
+    if (!values) {
+        return std::nullopt;
     }
+    ScanPlan plan;
+    for (auto [name, value, last] : {std::tuple{QStringLiteral("--from"), &plan.from, 255},
+                                     std::tuple{QStringLiteral("--to"), &plan.to, 255},
+                                     std::tuple{QStringLiteral("--allowance"), &plan.allowance, 1000}}) {
+        if (!values->contains(name)) {
+            continue;
+        }
+        bool ok = true;
+        *value = values->value(name).first().toInt(&ok);
+        if (!ok || *value < 0 || *value > last) {
+            *why = QStringLiteral("%1 %2: a whole number 0 to %3")
+                       .arg(name, values->value(name).first())
+                       .arg(last);
+            return std::nullopt;
+        }
+    }
+    if (values->contains(QStringLiteral("--speeds"))) {
+        plan.speeds.clear();
+        for (const QString& speed :
+             values->value(QStringLiteral("--speeds")).first().split(QLatin1Char(','))) {
+            if (speed != QLatin1String("9600") && speed != QLatin1String("4800")) {
+                *why = QStringLiteral("--speeds %1: 9600, 4800 or both").arg(speed);
+                return std::nullopt;
+            }
+            plan.speeds.push_back(speed.toInt());
+        }
+    }
+    return plan;
+}
+
+// How long "monitor" watches.
+struct MonitorPlan {
+    std::optional<double> seconds; // none: until it is ended
+};
+
+std::optional<MonitorPlan> monitorPlanOf(const QStringList& arguments, QString* why) {
+    const auto values = parseWordOptions(arguments, {{QStringLiteral("--for"), 1}}, why);
+    if (!values) {
+        return std::nullopt;
+    }
+    if (!values->contains(QStringLiteral("--for"))) {
+        return MonitorPlan{};
+    }
+    bool ok = false;
+    const double seconds = values->value(QStringLiteral("--for")).first().toDouble(&ok);
+    if (!ok) {
+        *why = QStringLiteral("--for takes seconds");
+        return std::nullopt;
+    }
+    return MonitorPlan{seconds};
+}
+
+int scan(session::PortSession& session, const ScanPlan& plan, bool json) {
     link::BusScan probe(session.link());
-    probe.setAnswerAllowance(number(QStringLiteral("--allowance"), link::kDefaultAnswerAllowanceMs));
+    probe.setAnswerAllowance(plan.allowance);
     QEventLoop loop;
     quitOnSignals(&loop);
     QObject::connect(&probe, &link::BusScan::finished, &loop, &QEventLoop::quit);
@@ -99,17 +155,14 @@ int scan(session::PortSession& session, const Options& options) {
                                  .arg(finding.address)
                                  .arg(finding.speed)
                                  .arg(finding.replyMs, 0, 'f', 1);
-        print(options.json
-                  ? QString::fromUtf8(jsonLine({QStringLiteral("scan"), QString::number(finding.address),
-                                                true, finding.replyMs, finding.note}))
+        print(json ? QString::fromUtf8(jsonLine({QStringLiteral("scan"), QString::number(finding.address),
+                                                 true, finding.replyMs, finding.note}))
               : finding.note.isEmpty() ? line
                                        : line + QStringLiteral(": ") + finding.note);
     });
     QString outcome;
     QObject::connect(&probe, &link::BusScan::finished, &loop, [&](const QString& how) { outcome = how; });
-    if (const QString refusal =
-            probe.start(number(QStringLiteral("--from"), 100), number(QStringLiteral("--to"), 132), speeds);
-        !refusal.isEmpty()) {
+    if (const QString refusal = probe.start(plan.from, plan.to, plan.speeds); !refusal.isEmpty()) {
         tell(QStringLiteral("the bus is not scanned: ") + refusal);
         return kPortProblem;
     }
@@ -126,9 +179,7 @@ int scan(session::PortSession& session, const Options& options) {
     return kPassed;
 }
 
-int monitor(session::PortSession& session, const Options& options) {
-    QString unused; // the options were checked before the port was opened
-    const auto values = parseWordOptions(options.words.mid(1), {{QStringLiteral("--for"), 1}}, &unused);
+int monitor(session::PortSession& session, const MonitorPlan& plan) {
     QEventLoop loop;
     quitOnSignals(&loop);
     const char* kinds[] = {"sent", "received", "echo", "event"};
@@ -147,55 +198,11 @@ int monitor(session::PortSession& session, const Options& options) {
                            QString::fromStdString(protocol::hexText(entry.bytes)), words));
         });
     QObject::connect(&session, &session::PortSession::portLost, &loop, &QEventLoop::quit);
-    if (values->contains(QStringLiteral("--for"))) {
-        QTimer::singleShot(static_cast<int>(values->value(QStringLiteral("--for")).first().toDouble() * 1000),
-                           &loop, &QEventLoop::quit);
+    if (plan.seconds) {
+        QTimer::singleShot(static_cast<int>(*plan.seconds * 1000), &loop, &QEventLoop::quit);
     }
     loop.exec();
     return session.MSComm1().PortOpen() ? kPassed : kPortProblem;
-}
-
-// The word options are checked before the port is opened.
-QString checkWordOptions(const Options& options) {
-    const QString word = options.words.first();
-    QString why;
-    if (word == QLatin1String("scan")) {
-        const auto values = parseWordOptions(options.words.mid(1),
-                                             {{QStringLiteral("--from"), 1},
-                                              {QStringLiteral("--to"), 1},
-                                              {QStringLiteral("--speeds"), 1},
-                                              {QStringLiteral("--allowance"), 1}},
-                                             &why);
-        if (!values) {
-            return QStringLiteral("scan: ") + why;
-        }
-        for (const QString& name :
-             {QStringLiteral("--from"), QStringLiteral("--to"), QStringLiteral("--allowance")}) {
-            bool ok = true;
-            const int value = values->contains(name) ? values->value(name).first().toInt(&ok) : 0;
-            if (!ok || value < 0 || value > (name == QLatin1String("--allowance") ? 1000 : 255)) {
-                return QStringLiteral("scan: %1 %2: a whole number 0 to %3")
-                    .arg(name, values->value(name).first())
-                    .arg(name == QLatin1String("--allowance") ? 1000 : 255);
-            }
-        }
-        for (const QString& speed : values->value(QStringLiteral("--speeds"), {QStringLiteral("9600")})
-                                        .first()
-                                        .split(QLatin1Char(','))) {
-            if (speed != QLatin1String("9600") && speed != QLatin1String("4800")) {
-                return QStringLiteral("scan: --speeds %1: 9600, 4800 or both").arg(speed);
-            }
-        }
-    } else if (word == QLatin1String("monitor")) {
-        const auto values = parseWordOptions(options.words.mid(1), {{QStringLiteral("--for"), 1}}, &why);
-        bool ok = true;
-        if (!values || (values->contains(QStringLiteral("--for")) &&
-                        (values->value(QStringLiteral("--for")).first().toDouble(&ok), !ok))) {
-            return QStringLiteral("monitor: ") +
-                   (why.isEmpty() ? QStringLiteral("--for takes seconds") : why);
-        }
-    }
-    return {};
 }
 
 } // namespace
@@ -240,16 +247,22 @@ int runCommand(const Options& options) {
         std::printf("%s", qPrintable(usage()));
         return kPassed;
     }
-    const bool standsAlone = word == QLatin1String("scan") || word == QLatin1String("monitor") ||
-                             word == QLatin1String("commission");
     std::vector<Step> steps;
+    std::optional<ScanPlan> scanPlan;
+    std::optional<MonitorPlan> monitorPlan;
     QString refusal;
     if (word.isEmpty()) {
         refusal = QStringLiteral("no word: what is to be done? (trivexctl --help)");
     } else if (word == QLatin1String("commission")) {
         refusal = checkCommission(options.words.mid(1));
-    } else if (standsAlone) {
-        refusal = checkWordOptions(options);
+    } else if (word == QLatin1String("scan")) {
+        if (scanPlan = scanPlanOf(options.words.mid(1), &refusal); !scanPlan) {
+            refusal = QStringLiteral("scan: ") + refusal;
+        }
+    } else if (word == QLatin1String("monitor")) {
+        if (monitorPlan = monitorPlanOf(options.words.mid(1), &refusal); !monitorPlan) {
+            refusal = QStringLiteral("monitor: ") + refusal;
+        }
     } else if (auto read = readSteps(options.words, &refusal)) {
         steps = std::move(*read);
     }
@@ -268,11 +281,11 @@ int runCommand(const Options& options) {
         tell(problem);
         return kPortProblem;
     }
-    if (word == QLatin1String("scan")) {
-        return scan(session, options);
+    if (scanPlan) {
+        return scan(session, *scanPlan, options.json);
     }
-    if (word == QLatin1String("monitor")) {
-        return monitor(session, options);
+    if (monitorPlan) {
+        return monitor(session, *monitorPlan);
     }
     std::vector<StepResult> results;
     const QDateTime started = QDateTime::currentDateTime();

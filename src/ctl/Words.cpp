@@ -256,7 +256,7 @@ const std::map<QString, Word>& words() {
           }}},
         {QStringLiteral("prompt"),
          {{QStringLiteral("TEXT")},
-          QStringLiteral("print TEXT and wait for Enter on a terminal"),
+          QStringLiteral("print TEXT and wait for Enter (a line on standard input)"),
           [](const QStringList& args, Step& step) {
               step.kind = K::Prompt;
               step.text = args[0];
