@@ -2,12 +2,12 @@
 
 #include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
+#include "forms/kit/Table.h"
 #include "link/PortMap.h"
 #include "settings/Profile.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,15 +34,8 @@ frmNetworkPorts::frmNetworkPorts(session::PortSession& session)
     setWindowTitle(QStringLiteral("Network Ports"));
     setWindowIcon(applicationIcon());
 
-    tblPorts = new QTableWidget(0, 2);
-    tblPorts->setObjectName(QStringLiteral("tblPorts"));
-    tblPorts->setAccessibleName(QStringLiteral("Ports on the network"));
-    tblPorts->setHorizontalHeaderLabels({QStringLiteral("Port"), QStringLiteral("URL")});
-    tblPorts->horizontalHeader()->setStretchLastSection(true);
-    tblPorts->verticalHeader()->hide();
-    tblPorts->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblPorts->setSelectionMode(QAbstractItemView::SingleSelection);
-    tblPorts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblPorts = resultTable(QStringLiteral("tblPorts"), QStringLiteral("Ports on the network"),
+                           {QStringLiteral("Port"), QStringLiteral("URL")});
 
     cboPort = new QComboBox;
     cboPort->setObjectName(QStringLiteral("cboPort"));

@@ -3,12 +3,12 @@
 #include "forms/kit/Messages.h"
 #include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
+#include "forms/kit/Table.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -87,16 +87,9 @@ frmScan::frmScan(session::PortSession& session)
     top->addWidget(prgScan, 1);
     top->addWidget(cmdScan);
 
-    tblFound = new QTableWidget(0, 4);
-    tblFound->setObjectName(QStringLiteral("tblFound"));
-    tblFound->setAccessibleName(QStringLiteral("Modules found"));
-    tblFound->setHorizontalHeaderLabels({QStringLiteral("Address"), QStringLiteral("Speed"),
-                                         QStringLiteral("Reply ms"), QStringLiteral("Note")});
-    tblFound->horizontalHeader()->setStretchLastSection(true);
-    tblFound->verticalHeader()->hide();
-    tblFound->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblFound->setSelectionMode(QAbstractItemView::SingleSelection);
-    tblFound->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblFound = resultTable(QStringLiteral("tblFound"), QStringLiteral("Modules found"),
+                           {QStringLiteral("Address"), QStringLiteral("Speed"), QStringLiteral("Reply ms"),
+                            QStringLiteral("Note")});
 
     lblEcho = new QLabel;
     lblEcho->setObjectName(QStringLiteral("lblEcho"));
