@@ -21,6 +21,9 @@ std::uint8_t parityCode(QSerialPort::Parity parity) {
     }
 }
 
+// What is kept of the bytes a server sends before it is ready.
+constexpr std::size_t kGreetingKept = 1024;
+
 protocol::Bytes byte(std::uint8_t value) {
     return protocol::Bytes(1, static_cast<char>(value));
 }
@@ -130,7 +133,7 @@ void NetworkPort::handle(const tn::Event& event) {
         answer_.stop(); // the server answers
         const auto code = static_cast<std::uint8_t>(event.payload[0]);
         const bool settingAnswered =
-            code > tn::kServerOffset + 0 && code <= tn::kServerOffset + tn::kSetStopSize;
+            code >= tn::kServerOffset + tn::kSetBaudRate && code <= tn::kServerOffset + tn::kSetStopSize;
         if (!ready_ && settingAnswered && settingsUnanswered_ > 0 && --settingsUnanswered_ == 0) {
             roundTripMs_ = static_cast<double>(sinceStart_.nsecsElapsed()) / 1e6;
             becomeReady();
@@ -179,6 +182,10 @@ void NetworkPort::onData() {
     }
     if (ready_ && !received_.empty()) {
         emit readyRead();
+    } else if (received_.size() > kGreetingKept) {
+        // Before the line is set, only the end of what came is kept: the words of a server that
+        // turns the connection away.
+        received_.erase(0, received_.size() - kGreetingKept);
     }
 }
 

@@ -40,6 +40,14 @@ std::uint32_t baudOf(const Bytes& value) {
     return rate;
 }
 
+// What a peer puts into a subnegotiation is kept up to a bound: one that never ends it cannot
+// make the reader grow without end.
+void Reader::keepInSubnegotiation(char byte) {
+    if (sub_.size() < kMaxSubnegotiation) {
+        sub_ += byte;
+    }
+}
+
 Bytes Reader::feed(const Bytes& block, std::vector<Event>& events) {
     Bytes data;
     for (char c : block) {
@@ -74,12 +82,12 @@ Bytes Reader::feed(const Bytes& block, std::vector<Event>& events) {
             if (byte == kIac) {
                 state_ = State::SubIac;
             } else {
-                sub_ += c;
+                keepInSubnegotiation(c);
             }
             break;
         case State::SubIac:
             if (byte == kIac) {
-                sub_ += c;
+                keepInSubnegotiation(c);
                 state_ = State::Sub;
             } else {
                 // IAC SE ends it (any other command ends a broken one the same way).

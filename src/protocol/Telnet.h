@@ -2,6 +2,7 @@
 
 #include "protocol/Bytes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -57,7 +58,12 @@ public:
     // subnegotiations, in order.
     Bytes feed(const Bytes& block, std::vector<Event>& events);
 
+    // The longest subnegotiation kept; what comes beyond it is dropped.
+    static constexpr std::size_t kMaxSubnegotiation = 1024;
+
 private:
+    void keepInSubnegotiation(char byte);
+
     enum class State { Data, Iac, Verb, Sub, SubIac };
     State state_ = State::Data;
     std::uint8_t verb_ = 0;

@@ -1,12 +1,13 @@
 // The rules of the byte protocol (the line break of a text message, reply recognition, the two
-// writes of a configuration command, the number rule, the decoder), checked against sequences
-// written out here as hex independently of the encoders' constants. Each command's bytes are
+// writes of a configuration command, the number rule, the decoder, the Telnet stream), checked against
+// sequences written out here as hex independently of the encoders' constants. Each command's bytes are
 // checked where a control puts it on the wire (tst_panel, tst_frmMain, tst_frmLCD).
 
 #include "protocol/Configuration.h"
 #include "protocol/Decoder.h"
 #include "protocol/Display.h"
 #include "protocol/Selection.h"
+#include "protocol/Telnet.h"
 #include "protocol/Text.h"
 #include "support/Hex.h"
 
@@ -32,6 +33,7 @@ private slots:
     void numberRule();
     void trafficIsDecodedInWords_data();
     void trafficIsDecodedInWords();
+    void telnetStreamIsReadWhateverItsBlocks();
 };
 
 void tst_protocol::writeTextFollowsTheLineBreakRule_data() {
@@ -212,6 +214,27 @@ void tst_protocol::trafficIsDecodedInWords() {
               describe(block, arrows ? Direction::FromBus : Direction::ToBus, arrows == 2 ? 3 : 2)),
           "meaning");
     QCOMPARE(QString::fromStdString(hexText(block)), QString::fromLatin1(toHex(block)));
+}
+
+// Data with a doubled 0xFF, a command, a COM-PORT-OPTION answer holding 0xFF and a
+// subnegotiation that a peer never bounds, read whole and one byte a block alike.
+void tst_protocol::telnetStreamIsReadWhateverItsBlocks() {
+    const Bytes endless = hex("FF FA 2C 65") + Bytes(100000, 'x') + hex("FF F0");
+    const Bytes stream = hex("41 FF FF 42 FF FB 2C FF FA 2C 65 00 00 FF FF FF F0 43") + endless + hex("44");
+    for (const std::size_t blockSize : {stream.size(), std::size_t{1}}) {
+        telnet::Reader reader;
+        std::vector<telnet::Event> events;
+        Bytes data;
+        for (std::size_t at = 0; at < stream.size(); at += blockSize) {
+            data += reader.feed(stream.substr(at, blockSize), events);
+        }
+        QCOMPARE(toHex(data), QByteArray("41 FF 42 43 44"));
+        QCOMPARE(events.size(), std::size_t{3});
+        QVERIFY(!events[0].subnegotiation && events[0].verb == 0xFB && events[0].option == 44);
+        QVERIFY(events[1].subnegotiation && events[1].option == 44);
+        QCOMPARE(toHex(events[1].payload), QByteArray("65 00 00 FF"));
+        QVERIFY(events[2].payload.size() < telnet::Reader::kMaxSubnegotiation);
+    }
 }
 
 QTEST_APPLESS_MAIN(tst_protocol)
