@@ -66,15 +66,11 @@ std::optional<Plan> planOf(const QStringList& arguments, QString* why) {
     }
     if (values->contains(QStringLiteral("--screen"))) {
         const QStringList lines = values->value(QStringLiteral("--screen"));
-        for (int n = 1; n <= 2; ++n) {
-            if (const QString refusal = session::defaultScreenRefusal(n, lines[n - 1]); !refusal.isEmpty()) {
-                *why = refusal;
-                return std::nullopt;
-            }
+        const auto command = session::defaultScreenCommand(lines[0], lines[1], why);
+        if (!command) {
+            return std::nullopt;
         }
-        plan.commands.push_back(protocol::setDefaultScreen(
-            protocol::displayBytes(session::lineAsSent(lines[0]).toStdU32String()),
-            protocol::displayBytes(session::lineAsSent(lines[1]).toStdU32String())));
+        plan.commands.push_back(*command);
     }
     if (values->contains(QStringLiteral("--chars"))) {
         const QString path = values->value(QStringLiteral("--chars")).first();

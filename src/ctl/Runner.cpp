@@ -1,7 +1,6 @@
 #include "ctl/Runner.h"
 
-#include "protocol/Display.h"
-#include "protocol/Text.h"
+#include "session/DisplayText.h"
 #include "session/Texts.h"
 
 #include <QElapsedTimer>
@@ -85,10 +84,8 @@ StepResult Runner::run(const Step& step) {
     }
     case K::Text: {
         lines_[step.number - 1] = step.text;
-        const protocol::Bytes line1 = protocol::displayBytes(lines_[0].toStdU32String());
-        const protocol::Bytes line2 = protocol::displayBytes(lines_[1].toStdU32String());
-        if (!line1.empty() || !line2.empty()) {
-            send(result, protocol::writeText(line1, line2));
+        if (const auto message = session::textMessage(lines_[0], lines_[1])) {
+            send(result, *message);
         }
         break;
     }

@@ -224,16 +224,10 @@ const std::map<QString, Word>& words() {
           QStringLiteral("configuration: the start-up screen"),
           configures(texts::kScreenChanged,
                      [](const QStringList& args, Step& step) {
-                         for (int n = 1; n <= protocol::kLineCount; ++n) {
-                             if (const QString refusal = session::defaultScreenRefusal(n, args[n - 1]);
-                                 !refusal.isEmpty()) {
-                                 return refusal;
-                             }
-                         }
-                         step.configuration = protocol::setDefaultScreen(
-                             protocol::displayBytes(session::lineAsSent(args[0]).toStdU32String()),
-                             protocol::displayBytes(session::lineAsSent(args[1]).toStdU32String()));
-                         return QString();
+                         QString refusal;
+                         const auto command = session::defaultScreenCommand(args[0], args[1], &refusal);
+                         step.configuration = command.value_or(protocol::ConfigurationCommand{});
+                         return refusal;
                      })}},
         {QStringLiteral("set-chars"),
          {{QStringLiteral("FILE")},

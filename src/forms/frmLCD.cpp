@@ -195,18 +195,15 @@ void frmLCD::SendBaudRate() {
 void frmLCD::SendDefaultScreen() {
     // A line longer than the display, or one holding a marker byte, would spill into commands
     // that every module takes: refused before anything is written, the boxes as they were.
-    const QLineEdit* lines[] = {txtSU1, txtSU2};
-    for (int n = 1; n <= 2; ++n) {
-        if (const QString refusal = session::defaultScreenRefusal(n, lines[n - 1]->text());
-            !refusal.isEmpty()) {
-            showMessage(this, QMessageBox::Warning, refusal);
-            return;
-        }
+    QString refusal;
+    const auto command = session::defaultScreenCommand(txtSU1->text(), txtSU2->text(), &refusal);
+    if (!command) {
+        showMessage(this, QMessageBox::Warning, refusal);
+        return;
     }
     putText(txtSU1, session::lineAsSent(txtSU1->text()));
     putText(txtSU2, session::lineAsSent(txtSU2->text()));
-    if (write(protocol::setDefaultScreen(protocol::displayBytes(txtSU1->text().toStdU32String()),
-                                         protocol::displayBytes(txtSU2->text().toStdU32String())))) {
+    if (write(*command)) {
         showMessage(this, QMessageBox::Information, texts::kScreenChanged);
     }
 }

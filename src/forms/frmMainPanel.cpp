@@ -10,6 +10,7 @@
 #include "protocol/Markers.h"
 #include "protocol/Selection.h"
 #include "protocol/Text.h"
+#include "session/DisplayText.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -61,12 +62,9 @@ void frmMain::cmdInput_Click() {
 }
 
 void frmMain::cmdSendAscii_Click() {
-    const protocol::Bytes line1 = protocol::displayBytes(txtLine1->text().toStdU32String());
-    const protocol::Bytes line2 = protocol::displayBytes(txtLine2->text().toStdU32String());
-    if (line1.empty() && line2.empty()) {
-        return;
+    if (const auto message = session::textMessage(txtLine1->text(), txtLine2->text())) {
+        link_.SendCommand(*message);
     }
-    link_.SendCommand(protocol::writeText(line1, line2));
 }
 
 void frmMain::cmdClearLCD_Click() {

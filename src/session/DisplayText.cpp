@@ -1,5 +1,6 @@
 #include "session/DisplayText.h"
 
+#include "protocol/Display.h"
 #include "protocol/Markers.h"
 #include "protocol/Text.h"
 #include "session/Texts.h"
@@ -45,6 +46,28 @@ QString lineAsSent(const QString& text) {
                                                 : QString(QLatin1Char(protocol::kUnsendableReplacement));
     }
     return line.leftJustified(protocol::kLineLength, QLatin1Char(' '));
+}
+
+std::optional<protocol::ConfigurationCommand> defaultScreenCommand(const QString& line1, const QString& line2,
+                                                                   QString* why) {
+    const QString lines[] = {line1, line2};
+    for (int n = 1; n <= protocol::kLineCount; ++n) {
+        if (QString refusal = defaultScreenRefusal(n, lines[n - 1]); !refusal.isEmpty()) {
+            *why = refusal;
+            return std::nullopt;
+        }
+    }
+    return protocol::setDefaultScreen(protocol::displayBytes(lineAsSent(line1).toStdU32String()),
+                                      protocol::displayBytes(lineAsSent(line2).toStdU32String()));
+}
+
+std::optional<protocol::Bytes> textMessage(const QString& line1, const QString& line2) {
+    const protocol::Bytes first = protocol::displayBytes(line1.toStdU32String());
+    const protocol::Bytes second = protocol::displayBytes(line2.toStdU32String());
+    if (first.empty() && second.empty()) {
+        return std::nullopt;
+    }
+    return protocol::writeText(first, second);
 }
 
 } // namespace trivex::session

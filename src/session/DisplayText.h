@@ -1,6 +1,10 @@
 #pragma once
 
+#include "protocol/Bytes.h"
+#include "protocol/Configuration.h"
+
 #include <QString>
+#include <optional>
 
 // Text for the display as the windows and the command line check and send it.
 namespace trivex::session {
@@ -17,5 +21,13 @@ QString defaultScreenRefusal(int n, const QString& text);
 // A default-screen line as sent: filled with spaces to a full line, never shortened, and every
 // character without a byte of its own shown as the byte it becomes.
 QString lineAsSent(const QString& text);
+
+// The configuration command that makes two lines the default screen, each as lineAsSent gives
+// it; none, with *why, when a line is refused.
+std::optional<protocol::ConfigurationCommand> defaultScreenCommand(const QString& line1, const QString& line2,
+                                                                   QString* why);
+
+// The text message that shows two lines, as "Send Text" sends it; none when both are empty.
+std::optional<protocol::Bytes> textMessage(const QString& line1, const QString& line2);
 
 } // namespace trivex::session
