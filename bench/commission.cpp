@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
         bytes += command.write1.size() + command.write2.size();
     }
     bytes += protocol::showDefaultScreen().size();
-    const double floor = 1000.0 * 10 * static_cast<double>(bytes) / kSpeed +
+    const double floor = protocol::wireMs(bytes, kSpeed) +
                          3.0 * link::kReplyTicks * static_cast<double>(link::kTickLength.count());
     std::sort(ms.begin(), ms.end());
     const double median = ms.empty() ? 0 : ms[ms.size() / 2];

@@ -1,16 +1,11 @@
 #include "sim/runtime/BusPort.h"
 
+#include "protocol/Bytes.h"
+
 #include <QTimer>
 #include <cmath>
 
 namespace trivex::sim {
-
-namespace {
-
-// Start bit, eight data bits, stop bit.
-constexpr int kBitsPerByte = 10;
-
-} // namespace
 
 BusPort::BusPort(Bus& bus, int answerDelayMs, bool echo, QObject* parent)
     : QObject(parent)
@@ -46,8 +41,7 @@ void BusPort::handle(const FeedResult& result) {
         }
     }
     for (const Reply& reply : replies) {
-        const int wireMs = static_cast<int>(
-            std::ceil(1000.0 * kBitsPerByte * static_cast<double>(reply.bytes.size()) / reply.lineSpeed));
+        const int wireMs = static_cast<int>(std::ceil(protocol::wireMs(reply.bytes.size(), reply.lineSpeed)));
         QTimer::singleShot(answerDelayMs_ + wireMs, Qt::PreciseTimer, this, [this, reply] {
             const int speed = lineSpeed();
             if (speed != reply.lineSpeed) {

@@ -13,16 +13,10 @@ namespace trivex::link {
 
 namespace {
 
-// Bits of one byte on the wire at n,8,1: a start bit, eight data bits and a stop bit.
-constexpr int kBitsPerByte = 10;
 // A probe's bytes on the wire: its start frame and the acknowledge that may answer it.
 constexpr int kProbeBytes = 4;
 // How far past the latest acknowledge seen the allowance is widened.
 constexpr int kWidenMarginMs = 4;
-
-double wireMs(int bytes, int speed) {
-    return 1000.0 * kBitsPerByte * bytes / speed;
-}
 
 const QString kConfigurationNote =
     QStringLiteral("answers at the configuration address: a module renumbered to 100, or every module "
@@ -50,7 +44,7 @@ void BusScan::setAnswerAllowance(int ms) {
 }
 
 int BusScan::windowMs(int speed) const {
-    return static_cast<int>(std::lround(wireMs(kProbeBytes, speed))) + allowanceMs_;
+    return static_cast<int>(std::lround(protocol::wireMs(kProbeBytes, speed))) + allowanceMs_;
 }
 
 QString BusScan::start(int from, int to, const std::vector<int>& speeds) {
@@ -184,9 +178,10 @@ void BusScan::creditLateAnswers() {
         report(index, ms,
                address == protocol::kConfigurationAddress ? kConfigurationNote
                                                           : QStringLiteral("answered after its window"));
-        allowanceMs_ = std::min(
-            1000, std::max(allowanceMs_,
-                           static_cast<int>(std::ceil(ms - wireMs(kProbeBytes, speed))) + kWidenMarginMs));
+        allowanceMs_ =
+            std::min(1000, std::max(allowanceMs_,
+                                    static_cast<int>(std::ceil(ms - protocol::wireMs(kProbeBytes, speed))) +
+                                        kWidenMarginMs));
         emit allowanceWidened(allowanceMs_);
         restartFrom_ = std::min(restartFrom_, index + 1);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,14 @@ inline char byteChar(std::uint8_t value) {
 }
 inline std::uint8_t byteAt(const Bytes& bytes, std::size_t index) {
     return static_cast<std::uint8_t>(bytes[index]);
+}
+
+// Bits of one byte on the line at n,8,1: a start bit, eight data bits and a stop bit.
+constexpr int kBitsPerByte = 10;
+
+// The milliseconds that count bytes take on the line at speed bit/s.
+constexpr double wireMs(std::size_t count, int speed) {
+    return 1000.0 * kBitsPerByte * static_cast<double>(count) / speed;
 }
 
 } // namespace trivex::protocol

@@ -1,6 +1,7 @@
 #include "session/PortSession.h"
 
 #include "link/LineSettings.h"
+#include "protocol/Bytes.h"
 #include "protocol/Markers.h"
 #include "settings/Profile.h"
 
@@ -33,7 +34,7 @@ QString roundTrip(const link::SerialControl& port) {
         return {};
     }
     const double window = link::kReplyTicks * static_cast<double>(link::kTickLength.count());
-    const double wire = 4 * 10 * 1000.0 / port.Settings().section(QLatin1Char(','), 0, 0).toDouble();
+    const double wire = protocol::wireMs(4, port.Settings().section(QLatin1Char(','), 0, 0).toInt());
     const double left = window - ms - wire;
     QString text = QStringLiteral(", round trip %1 ms").arg(ms, 0, 'f', 1);
     if (left < kAnswerRoomMs) {
