@@ -127,13 +127,13 @@ PortChoice PortMap::choice(int number) const {
     if (const auto pin = pinned_.find(number); pin != pinned_.end()) {
         // Its device, wherever it is now; while it is away, no other device.
         choice.origin = PortChoice::Origin::Found;
-        choice.device = pin->second.locate(devices);
-        for (const SerialDevice& device : devices) {
-            if (pin->second.matches(device)) {
-                choice.info = device;
-            }
-        }
-        if (choice.device.isEmpty()) {
+        const auto present = std::find_if(devices.begin(), devices.end(), [&](const SerialDevice& device) {
+            return pin->second.matches(device);
+        });
+        if (present != devices.end()) {
+            choice.device = present->name();
+            choice.info = *present;
+        } else {
             choice.device = pin->second.adapter.stablePath;
         }
         return choice;
