@@ -71,7 +71,9 @@ PtyBus::~PtyBus() {
 }
 
 bool PtyBus::open(const QString& linkPath, QString* error) {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // Close-on-exec, so that a program started meanwhile (trivexctl from a test) holds no
+    // handle of its own that would keep the bus alive after it ends.
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
         *error = QStringLiteral("cannot create a pseudo-terminal: %1")
                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
@@ -80,7 +82,7 @@ bool PtyBus::open(const QString& linkPath, QString* error) {
     slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
     // Holding the slave open keeps the master readable while the program closes and reopens
     // its port; the program's own settings (speed) are what the modules listen for.
-    slave_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    slave_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios raw{};
     ::tcgetattr(master_, &raw);
     ::cfmakeraw(&raw);

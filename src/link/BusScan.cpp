@@ -44,7 +44,9 @@ void BusScan::setAnswerAllowance(int ms) {
 }
 
 int BusScan::windowMs(int speed) const {
-    return static_cast<int>(std::lround(protocol::wireMs(kProbeBytes, speed))) + allowanceMs_;
+    // At the server's speed, unknown here, the window is that of the slower of the modules' speeds.
+    return static_cast<int>(std::lround(protocol::wireMs(kProbeBytes, speed > 0 ? speed : 4800))) +
+           allowanceMs_;
 }
 
 QString BusScan::start(int from, int to, const std::vector<int>& speeds) {
@@ -56,7 +58,9 @@ QString BusScan::start(int from, int to, const std::vector<int>& speeds) {
         return port.closedReason();
     }
     plan_.clear();
-    for (int speed : speeds) {
+    // A raw port on the network runs at the server's speed: one pass, at whatever speed that is.
+    const std::vector<int> passes = port.setsLineSpeed() || speeds.empty() ? speeds : std::vector<int>{0};
+    for (int speed : passes) {
         for (int address = from; address <= to; ++address) {
             plan_.emplace_back(address, speed);
         }
@@ -104,7 +108,9 @@ QString BusScan::settingsAt(int speed) const {
 }
 
 void BusScan::waitWindow() {
-    timer_.start(windowMs(link_.MSComm1.Settings().section(QLatin1Char(','), 0, 0).toInt()));
+    const SerialControl& port = link_.MSComm1;
+    timer_.start(
+        windowMs(port.setsLineSpeed() ? port.Settings().section(QLatin1Char(','), 0, 0).toInt() : 0));
 }
 
 void BusScan::nextProbe() {
@@ -119,7 +125,7 @@ void BusScan::nextProbe() {
     }
     const auto [address, speed] = plan_[next_];
     emit probing(address, speed, static_cast<int>(next_), static_cast<int>(plan_.size()));
-    if (!port.Settings().startsWith(QString::number(speed) + QLatin1Char(','))) {
+    if (speed > 0 && !port.Settings().startsWith(QString::number(speed) + QLatin1Char(','))) {
         port.switchSettings(settingsAt(speed));
     }
     port.Input();

@@ -14,7 +14,7 @@ namespace trivex::link {
 // A module found on the bus, or something worth telling about an address.
 struct ScanFinding {
     int address = 0;
-    int speed = 0;      // bit/s
+    int speed = 0;      // bit/s; 0 for the server's speed, on a raw port on the network
     double replyMs = 0; // from the start frame to the acknowledge
     QString note;       // empty for a clean acknowledge of an ordinary address
 };
@@ -24,13 +24,13 @@ struct ScanFinding {
 constexpr int kDefaultAnswerAllowanceMs = 16;
 
 // Finds the modules on the bus: a start frame to every address of a range at every speed asked
-// for. A probe's window is the wire time of the start frame and of an acknowledge at that speed
-// plus the answer allowance; a module that answers is released with a stop frame before the
-// next probe, and its probe ends as soon as its acknowledge is recognised. An acknowledge that
-// comes after its window names its address: it is still credited, the allowance widens for the
-// rest of the scan, and the probes after its own are made again, so that no answer is lost to
-// the probes it came into. First a stop frame shows whether the adapter echoes what it sends; that echo is
-// then taken out of what is read. While it runs the scan owns the port's replies; when it ends,
+// for (on a raw port on the network, once at the server's speed). A probe's window is the wire time of the
+// start frame and of an acknowledge at that speed plus the answer allowance; a module that answers is
+// released with a stop frame before the next probe, and its probe ends as soon as its acknowledge is
+// recognised. An acknowledge that comes after its window names its address: it is still credited, the
+// allowance widens for the rest of the scan, and the probes after its own are made again, so that no answer
+// is lost to the probes it came into. First a stop frame shows whether the adapter echoes what it sends; that
+// echo is then taken out of what is read. While it runs the scan owns the port's replies; when it ends,
 // however it ends (done, stopped, the port lost, the scan destroyed), the port's speed, receive
 // threshold and echo handling are as they were before.
 class BusScan : public QObject {

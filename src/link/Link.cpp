@@ -107,6 +107,24 @@ bool Link::selectDevice(std::uint8_t address) {
     return vars_.bResponse;
 }
 
+protocol::Bytes Link::probe(std::uint8_t address) {
+    protocol::Bytes heard;
+    const int threshold = MSComm1.RThreshold();
+    holdReplies(true);
+    MSComm1.setRThreshold(1);
+    MSComm1.Input();
+    const auto connection =
+        connect(&MSComm1, &SerialControl::OnComm, this, [this, &heard] { heard += MSComm1.Input(); });
+    vars_.bytAddress = address;
+    SendCommand(protocol::startFrame(address));
+    waitForReply();
+    heard += MSComm1.Input();
+    disconnect(connection);
+    MSComm1.setRThreshold(threshold);
+    holdReplies(false);
+    return heard;
+}
+
 bool Link::releaseDevice() {
     SendCommand(protocol::stopFrame());
     waitForReply();

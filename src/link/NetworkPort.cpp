@@ -28,21 +28,42 @@ protocol::Bytes byte(std::uint8_t value) {
     return protocol::Bytes(1, static_cast<char>(value));
 }
 
+bool& abandonedLookup() {
+    static bool abandoned = false;
+    return abandoned;
+}
+
 } // namespace
+
+bool NetworkPort::lookupAbandoned() {
+    return abandonedLookup();
+}
 
 NetworkPort::NetworkPort(QObject* parent)
     : QObject(parent) {
     deadline_.setSingleShot(true);
     answer_.setSingleShot(true);
+    again_.setSingleShot(true);
+    connect(&again_, &QTimer::timeout, this, [this] {
+        sinceStart_.start();
+        socket_.connectToHost(address_.host, address_.port);
+    });
     idle_.setInterval(kLivenessIntervalMs);
     connect(&socket_, &QTcpSocket::connected, this, &NetworkPort::onConnected);
     connect(&socket_, &QTcpSocket::readyRead, this, &NetworkPort::onData);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &NetworkPort::onSocketError);
     connect(&deadline_, &QTimer::timeout, this, [this] {
-        fail(socket_.state() == QAbstractSocket::ConnectedState
-                 ? QStringLiteral("did not finish the RFC 2217 negotiation within %1 s")
-                       .arg(kConnectTimeoutMs / 1000)
-                 : QStringLiteral("did not answer within %1 s").arg(kConnectTimeoutMs / 1000));
+        const QString seconds = QString::number(kConnectTimeoutMs / 1000);
+        if (socket_.state() == QAbstractSocket::HostLookupState) {
+            abandonedLookup() = true;
+            fail(QStringLiteral("cannot be reached: the name lookup of %1 did not finish within %2 s")
+                     .arg(address_.host, seconds));
+        } else if (socket_.state() == QAbstractSocket::ConnectedState) {
+            fail(QStringLiteral("did not finish the RFC 2217 negotiation within %1 s").arg(seconds));
+        } else {
+            fail(turnedAway_.isEmpty() ? QStringLiteral("did not answer within %1 s").arg(seconds)
+                                       : turnedAway_);
+        }
     });
     connect(&idle_, &QTimer::timeout, this, [this] {
         if (!answer_.isActive()) {
@@ -66,12 +87,14 @@ void NetworkPort::open(const NetworkAddress& address, const LineSettings& settin
     comPortAccepted_ = false;
     settingsUnanswered_ = 0;
     roundTripMs_ = 0;
+    turnedAway_.clear();
     sinceStart_.start();
     deadline_.start(kConnectTimeoutMs);
     socket_.connectToHost(address.host, address.port);
 }
 
 void NetworkPort::close() {
+    again_.stop();
     deadline_.stop();
     idle_.stop();
     answer_.stop();
@@ -203,6 +226,25 @@ protocol::Bytes NetworkPort::readAll() {
 
 void NetworkPort::onSocketError() {
     const QString where = QStringLiteral("%1:%2").arg(address_.host).arg(address_.port);
+    const bool turnedAway = !ready_ && (socket_.error() == QAbstractSocket::ConnectionRefusedError ||
+                                        socket_.error() == QAbstractSocket::RemoteHostClosedError);
+    if (turnedAway && deadline_.remainingTime() > kRetryPauseMs) {
+        // Turned away before the line was ready: a server still letting the previous client go,
+        // or one that is just starting. Tried again within the time; told only when it is up.
+        const QString said = QString::fromLatin1(QByteArray::fromStdString(received_)).trimmed();
+        turnedAway_ = socket_.error() == QAbstractSocket::ConnectionRefusedError
+                          ? QStringLiteral("refused the connection: nothing listens at %1").arg(where)
+                      : said.isEmpty() ? QStringLiteral("closed the connection")
+                                       : QStringLiteral("closed the connection: %1").arg(said.left(200));
+        socket_.abort();
+        reader_ = tn::Reader();
+        received_.clear();
+        refused_.clear();
+        comPortAccepted_ = false;
+        settingsUnanswered_ = 0;
+        again_.start(kRetryPauseMs);
+        return;
+    }
     switch (socket_.error()) {
     case QAbstractSocket::ConnectionRefusedError:
         fail(QStringLiteral("refused the connection: nothing listens at %1").arg(where));

@@ -27,12 +27,22 @@ public:
     // While idle, the server is asked this often, and must answer within kConnectTimeoutMs.
     static constexpr int kLivenessIntervalMs = 2000;
 
+    // A server that refuses a new connection, or closes it at once (ser2net does while it still
+    // lets the previous client's device go), is tried again after this pause, within the time.
+    static constexpr int kRetryPauseMs = 100;
+
     explicit NetworkPort(QObject* parent = nullptr);
+
+    // Whether a name lookup was given up on in this process: the resolver may still be at work,
+    // and a program that ends now would wait for it.
+    static bool lookupAbandoned();
 
     void open(const NetworkAddress& address, const LineSettings& settings);
     void close();
     bool isReady() const { return ready_; }
-    bool isConnecting() const { return !ready_ && socket_.state() != QAbstractSocket::UnconnectedState; }
+    bool isConnecting() const {
+        return !ready_ && (socket_.state() != QAbstractSocket::UnconnectedState || again_.isActive());
+    }
 
     void write(const protocol::Bytes& bytes);
     // The data received since the last call.
@@ -60,9 +70,11 @@ private:
     void fail(const QString& reason);
 
     QTcpSocket socket_;
-    QTimer deadline_; // the connection and its negotiation
-    QTimer idle_;     // RFC 2217: time to ask the server whether it is still there
-    QTimer answer_;   // ... and the time it has to answer
+    QTimer deadline_;    // the connection and its negotiation
+    QTimer idle_;        // RFC 2217: time to ask the server whether it is still there
+    QTimer answer_;      // ... and the time it has to answer
+    QTimer again_;       // a refused or at once closed connection, tried again
+    QString turnedAway_; // why the last try was turned away; told when the time is up
     NetworkAddress address_;
     LineSettings settings_;
     protocol::telnet::Reader reader_;

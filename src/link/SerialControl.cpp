@@ -8,9 +8,11 @@
 #include <QFileInfo>
 #include <QMetaMethod>
 #include <cerrno>
+#include <cmath>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace trivex::link {
@@ -201,11 +203,12 @@ QString SerialControl::closedReason() const {
         return lastError_;
     }
     const QString path = devicePath();
-    return path.isEmpty() ? QStringLiteral("no port is set") : QStringLiteral("%1 is closed").arg(path);
+    return path.isEmpty() ? QStringLiteral("no port is set")
+                          : QStringLiteral("%1 is closed").arg(shownPortName(path));
 }
 
 bool SerialControl::refuse(const QString& path, const QString& reason) {
-    lastError_ = path.isEmpty() ? reason : QStringLiteral("%1 %2").arg(path, reason);
+    lastError_ = path.isEmpty() ? reason : QStringLiteral("%1 %2").arg(shownPortName(path), reason);
     return false;
 }
 
@@ -287,12 +290,30 @@ bool SerialControl::switchSettings(const QString& text) {
     if (network_) {
         net_.applySettings(*settings);
     } else if (port_.isOpen()) {
+        drainOutput();
         port_.setBaudRate(settings->baudRate);
         port_.setParity(settings->parity);
         port_.setDataBits(settings->dataBits);
         port_.setStopBits(settings->stopBits);
     }
     return true;
+}
+
+void SerialControl::drainOutput() {
+    // Bytes already written go out at the speed they were written at. Bounded by the time they
+    // take on the wire at the slower of the modules' speeds, and a little more: a far end that
+    // reads nothing (a stopped pseudo-terminal peer) must not hold the program up.
+    port_.flush();
+    const int fd = static_cast<int>(port_.handle());
+    int queued = 0;
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+        return;
+    }
+    const QDeadlineTimer deadline(
+        10 + static_cast<qint64>(std::ceil(protocol::wireMs(static_cast<std::size_t>(queued), 4800))));
+    while (!deadline.hasExpired() && ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+        ::usleep(500);
+    }
 }
 
 void SerialControl::onReadyRead() {
@@ -367,10 +388,10 @@ void SerialControl::onError(QSerialPort::SerialPortError error) {
                         : device.revents & POLLHUP      ? QStringLiteral("the line hung up")
                         : device.revents & POLLERR      ? QStringLiteral("an input/output error")
                                                         : QStringLiteral("the device failed");
-    lastError_ = QStringLiteral("%1 went away (%2)%3")
-                     .arg(openedPath_, why,
-                          returns ? QStringLiteral("; waiting for %1 to return").arg(identity_.describe())
-                                  : QString());
+    lostBecause_ = QStringLiteral("%1 went away (%2)").arg(openedPath_, why);
+    lastError_ =
+        lostBecause_ +
+        (returns ? QStringLiteral("; waiting for %1 to return").arg(identity_.describe()) : QString());
     record(TrafficEntry::Kind::Event, {}, QStringLiteral("port lost: %1").arg(lastError_));
     if (returns) {
         startWatching();

@@ -87,6 +87,9 @@ public:
     // An event of the port's own, in words, for the traffic tap.
     void note(const QString& event) { record(TrafficEntry::Kind::Event, {}, event); }
     const QString& lastError() const { return lastError_; }
+    // Why the port was last lost, without what is done about it ("/dev/ttyUSB0 went away (the
+    // device was removed)"), for a program that ends rather than waits for its return.
+    const QString& lostBecause() const { return lostBecause_; }
     // While the port is closed: its device and why it is closed, for the operator.
     QString closedReason() const;
 
@@ -96,6 +99,9 @@ public:
 
     // A port on the network whose first connection is under way: neither open nor refused yet.
     bool isConnecting() const;
+    // Whether the line speed is set from here: not on a raw port on the network, whose line runs
+    // at the server's speed.
+    bool setsLineSpeed() const;
     // For a port on the network: the round trip measured when its connection was made; 0 for a
     // local port.
     double roundTripMs() const;
@@ -119,6 +125,8 @@ private:
     // Takes every byte Qt has read into the receive buffer; this also re-arms Qt's reading.
     void pull();
     void raiseIfEnough();
+    // Waits, briefly, until what was written has left the device.
+    void drainOutput();
     void onError(QSerialPort::SerialPortError error);
     bool openDevice(const QString& path);
     void closeDevice();
@@ -153,6 +161,7 @@ private:
     bool stripEcho_ = false;
     protocol::Bytes echo_; // written, its echo not yet read
     QString lastError_;
+    QString lostBecause_;
     QString openedPath_;
     DeviceIdentity identity_;
     int lockHandle_ = -1; // holds the advisory lock that other serial programs honour

@@ -11,6 +11,10 @@ bool SerialControl::isConnecting() const {
     return network_ && !netUp_ && !lost_ && net_.isConnecting();
 }
 
+bool SerialControl::setsLineSpeed() const {
+    return !isRawNetworkPort(network_ ? openedPath_ : devicePath());
+}
+
 double SerialControl::roundTripMs() const {
     return network_ && PortOpen() ? net_.roundTripMs() : 0;
 }
@@ -24,7 +28,7 @@ bool SerialControl::openNetwork(const QString& url) {
     QString why;
     const std::optional<NetworkAddress> address = parseNetworkAddress(url, &why);
     if (!address) {
-        return refuse(url, why);
+        return refuse(url, why); // the URL shown without a user name or password
     }
     network_ = true;
     netUp_ = false;
@@ -53,13 +57,15 @@ void SerialControl::onNetworkReady() {
 void SerialControl::onNetworkFailed(const QString& reason) {
     if (lost_) {
         // A try to connect again failed: the next comes later, less often the longer it stays away.
-        lastError_ = QStringLiteral("%1 went away (%2); connecting again").arg(openedPath_, reason);
+        lostBecause_ = QStringLiteral("%1 went away (%2)").arg(openedPath_, reason);
+        lastError_ = lostBecause_ + QStringLiteral("; connecting again");
         retry_.start(std::min(retry_.interval() * 2, kLongestRetryInterval));
         return;
     }
     if (netUp_) {
         lost_ = true;
-        lastError_ = QStringLiteral("%1 went away (%2); connecting again").arg(openedPath_, reason);
+        lostBecause_ = QStringLiteral("%1 went away (%2)").arg(openedPath_, reason);
+        lastError_ = lostBecause_ + QStringLiteral("; connecting again");
         record(TrafficEntry::Kind::Event, {}, QStringLiteral("port lost: %1").arg(lastError_));
         retry_.start(kRetryInterval);
         emit portLost(lastError_);
@@ -67,6 +73,7 @@ void SerialControl::onNetworkFailed(const QString& reason) {
     }
     // The first connection did not come about: told as a port that does not open is.
     lastError_ = QStringLiteral("%1 %2").arg(openedPath_, reason);
+    lostBecause_ = lastError_;
     record(TrafficEntry::Kind::Event, {}, QStringLiteral("port not opened: %1").arg(lastError_));
     emit portLost(lastError_);
 }

@@ -55,6 +55,18 @@ bool startUpNeedsDevices() {
     return key.isEmpty() || QFileInfo::exists(key);
 }
 
+std::optional<bool> parseFlag(const QString& text) {
+    const QString word = text.trimmed().toLower();
+    if (word == QLatin1String("1") || word == QLatin1String("true") || word == QLatin1String("yes")) {
+        return true;
+    }
+    if (word.isEmpty() || word == QLatin1String("0") || word == QLatin1String("false") ||
+        word == QLatin1String("no")) {
+        return false;
+    }
+    return std::nullopt;
+}
+
 QString capitalised(const QString& text) {
     // A reason may begin with the port's name: a URL keeps its case.
     return text.isEmpty() || link::isNetworkPort(text) ? text : text.front().toUpper() + text.mid(1);
@@ -83,8 +95,8 @@ PortSession::PortSession(QObject* parent)
     connect(&port, &link::SerialControl::connected, this, &PortSession::stateChanged);
     port.setRThreshold(protocol::kAcknowledgeLength);
     port.setInputMode(1);
-    ignoreEcho_ =
-        settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")) == QLatin1String("1");
+    ignoreEcho_ = parseFlag(settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("IgnoreEcho")))
+                      .value_or(false);
     port.setEchoStripping(ignoreEcho_);
     // A port is its device: its number stands for that device for the rest of the run.
     connect(&port, &link::SerialControl::opened, this,
@@ -150,12 +162,16 @@ QString PortSession::portState() const {
         return state;
     }
     const link::PortChoice choice = ports_.choice(port.CommPort());
-    QString device = choice.device;
+    QString device = link::shownPortName(choice.device);
     if (choice.info && !choice.info->summary().isEmpty()) {
         device += QStringLiteral(" (%1)").arg(choice.info->summary());
     }
     if (port.PortOpen()) {
-        return QStringLiteral("COM%1 open: %2 at %3").arg(port.CommPort()).arg(device, port.Settings()) +
+        // A raw port on the network runs at the server's speed, whatever the settings say.
+        return QStringLiteral("COM%1 open: %2 at %3")
+                   .arg(port.CommPort())
+                   .arg(device,
+                        port.setsLineSpeed() ? port.Settings() : QStringLiteral("the server's speed")) +
                roundTrip(port);
     }
     if (port.isConnecting()) {
@@ -188,8 +204,8 @@ void PortSession::setScanning(bool scanning) {
 void PortSession::useFoundModule(int address, int speed) {
     emit moduleChosen(address);
     link::SerialControl& port = link_.MSComm1;
-    if (port.Settings().startsWith(QString::number(speed) + QLatin1Char(','))) {
-        return;
+    if (speed <= 0 || port.Settings().startsWith(QString::number(speed) + QLatin1Char(','))) {
+        return; // found at the server's speed, or at the port's: nothing to switch
     }
     port.setPortOpen(false);
     variables_.strSettings = QStringLiteral("%1,n,8,1").arg(speed);

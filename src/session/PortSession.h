@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 // The port's life, below the windows and free of them: a program without a display uses it as
 // the windows do.
@@ -81,6 +82,10 @@ private:
 // Whether the port that the settings name for start-up is looked for among the serial devices of
 // this machine: not when section "Ports" names a path for it and nothing is there.
 bool startUpNeedsDevices();
+
+// A yes-or-no setting: 1, true or yes; 0, false, no or nothing (in any case). No value for any
+// other word.
+std::optional<bool> parseFlag(const QString& text);
 
 // The text with its first letter in upper case, for a reason that starts a sentence.
 QString capitalised(const QString& text);

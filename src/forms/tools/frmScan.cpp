@@ -132,12 +132,15 @@ frmScan::frmScan(session::PortSession& session)
     connect(&scan_, &link::BusScan::probing, this, [this](int address, int speed, int done, int total) {
         prgScan->setMaximum(total);
         prgScan->setValue(done);
-        prgScan->setFormat(QStringLiteral("Probing %1 at %2 bit/s (%p%)").arg(address).arg(speed));
+        prgScan->setFormat(speed > 0 ? QStringLiteral("Probing %1 at %2 bit/s (%p%)").arg(address).arg(speed)
+                                     : QStringLiteral("Probing %1 at the server's speed (%p%)").arg(address));
     });
     connect(&scan_, &link::BusScan::found, this, [this](const link::ScanFinding& finding) {
         const int row = tblFound->rowCount();
         tblFound->insertRow(row);
-        const QStringList cells{QString::number(finding.address), QString::number(finding.speed),
+        const QStringList cells{QString::number(finding.address),
+                                finding.speed > 0 ? QString::number(finding.speed)
+                                                  : QStringLiteral("server's"),
                                 QString::number(finding.replyMs, 'f', 1), finding.note};
         for (int column = 0; column < cells.size(); ++column) {
             tblFound->setItem(row, column, new QTableWidgetItem(cells[column]));
