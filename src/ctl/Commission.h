@@ -1,22 +1,34 @@
 #pragma once
 
-#include "ctl/Runner.h"
-#include "session/PortSession.h"
+#include "ctl/CommissionPlan.h"
+#include "ctl/CsvLog.h"
+#include "ctl/Job.h"
 
-#include <QStringList>
-#include <functional>
+#include <optional>
 
 // Batch commissioning: new modules, one at a time alone on the bus, each given its address,
-// speed, start-up screen and characters through the configuration address, then checked at its
-// new address and logged.
+// speed, start-up screen and characters through the configuration address once the bus was
+// checked to hold exactly that one module, then checked at its new address and logged. A batch
+// that stops leaves a row that says where, and goes on from its log (--resume).
 namespace trivex::ctl {
 
-// Why the options after "commission" are refused; empty when they are sound.
-QString checkCommission(const QStringList& arguments);
+class CommissionJob : public Job {
+public:
+    explicit CommissionJob(CommissionPlan plan);
+    QString prepare(const PortPlan& port, Record& record) override;
+    void run(session::PortSession& session, Record& record) override;
 
-// Commissions the modules; report is told each module's outcome. Stops at the first failure,
-// saying how to resume. Returns the exit status.
-int commission(session::PortSession& session, const QStringList& arguments,
-               const std::function<void(const StepResult&)>& report);
+private:
+    // Where a resumed batch goes on: its next address, and whether that module was started.
+    QString resumeFrom(CsvLog& log, Record& record);
+
+    CommissionPlan plan_;
+    int portSpeed_ = 0; // 0: the server's, on a raw network port
+    int speed_ = 0;     // the speed the modules take on
+    QString config_;
+    int next_ = 0;
+    bool halfDone_ = false;
+    std::optional<CsvLog> log_;
+};
 
 } // namespace trivex::ctl

@@ -1,17 +1,13 @@
 #include "ctl/Options.h"
 
-#include "ctl/Steps.h"
-#include "link/BusScan.h"
-
-#include <QMap>
-
 namespace trivex::ctl {
 
 std::optional<Options> parseOptions(const QStringList& arguments, QString* why) {
     Options options;
-    const QMap<QString, QString*> values{{QStringLiteral("--port"), &options.port},
-                                         {QStringLiteral("--speed"), &options.speed},
-                                         {QStringLiteral("--ini"), &options.ini}};
+    const QMap<QString, QString*> values{{QStringLiteral("--speed"), &options.speed},
+                                         {QStringLiteral("--station"), &options.station},
+                                         {QStringLiteral("--operator"), &options.operatorName},
+                                         {QStringLiteral("--batch"), &options.batch}};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (!argument.startsWith(QLatin1Char('-'))) {
@@ -36,6 +32,13 @@ std::optional<Options> parseOptions(const QStringList& arguments, QString* why) 
             if (!value(values[name])) {
                 return std::nullopt;
             }
+        } else if (name == QLatin1String("--port") || name == QLatin1String("--ini")) {
+            // Given empty (an unset shell variable) is not the same as not given: it is refused.
+            QString text;
+            if (!value(&text)) {
+                return std::nullopt;
+            }
+            (name == QLatin1String("--port") ? options.port : options.ini) = text;
         } else if (name == QLatin1String("--report")) {
             QString format;
             if (!value(&format)) {
@@ -46,8 +49,14 @@ std::optional<Options> parseOptions(const QStringList& arguments, QString* why) 
                 return std::nullopt;
             }
             options.report = arguments[++i];
+            if (options.report.isEmpty()) {
+                *why = QStringLiteral("--report junit needs a FILE, and it is empty");
+                return std::nullopt;
+            }
         } else if (name == QLatin1String("--json")) {
             options.json = true;
+        } else if (name == QLatin1String("--ignore-echo")) {
+            options.ignoreEcho = true;
         } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             options.help = true;
         } else if (name == QLatin1String("--version") || name == QLatin1String("-v")) {
@@ -85,40 +94,14 @@ std::optional<QMap<QString, QStringList>> parseWordOptions(const QStringList& ar
     return values;
 }
 
-QString usage() {
-    return QStringLiteral(
-               "Usage: trivexctl [OPTIONS] WORD [ARGS] [WORD [ARGS]]...\n"
-               "Drives and tests TRIVEX character LCD modules on an RS485 bus, without a display.\n"
-               "\n"
-               "Options (before the first word):\n"
-               "  --port COMn|PATH|URL the port: a COM number as trivex maps it, a device path, or\n"
-               "                       rfc2217://host:port or tcp://host:port (default: the\n"
-               "                       port trivex's settings name)\n"
-               "  --speed 4800|9600    the line speed (default: the settings' speed)\n"
-               "  --ini FILE           the settings file (default: TRIVEX_INI, else trivex's file)\n"
-               "  --report junit FILE  a JUnit XML report of the steps\n"
-               "  --json               a JSON object per step instead of a line of text\n"
-               "  -h, --help           this text;  -v, --version  the version\n"
-               "\n"
-               "Words, run in order (the steps of a call are checked before the first byte is sent):\n"
-               "%1"
-               "  run FILE\n"
-               "      the steps of a test script, one a line; # begins a comment\n"
-               "\n"
-               "Words that stand alone, with options of their own after them:\n"
-               "  scan [--from N] [--to N] [--speeds 9600,4800] [--allowance MS]\n"
-               "      find the modules: each probe waits its wire time plus MS (default %2 ms)\n"
-               "  monitor [--for SECONDS]\n"
-               "      print the bus traffic, decoded, until interrupted\n"
-               "  commission --first ADDR --count N [--speed 4800|9600] [--screen LINE1 LINE2]\n"
-               "             [--chars FILE] [--log FILE.csv] [--no-prompt]\n"
-               "      give new modules, one at a time alone on the bus, their address, speed,\n"
-               "      start-up screen and characters, and check each. Configuration commands\n"
-               "      reach every module on the bus.\n"
-               "\n"
-               "Exit status: 0 all passed, 1 a check failed, 2 refused before sending, 3 port problem.\n")
-        .arg(wordsHelp())
-        .arg(link::kDefaultAnswerAllowanceMs);
+QString wholeNumber(const QString& name, const QString& text, int first, int last, int* value) {
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (!ok || number < first || number > last) {
+        return QStringLiteral("%1 %2: a whole number %3 to %4").arg(name, text).arg(first).arg(last);
+    }
+    *value = number;
+    return {};
 }
 
 } // namespace trivex::ctl
