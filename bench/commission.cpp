@@ -1,6 +1,7 @@
 // Commissioning 50 modules in a row with trivexctl against virtual modules (in this process,
-// each new one connected when the program asks for it): the time per module against its floor,
-// the bytes at the line speed plus the reply windows the protocol needs.
+// each new one connected when the program asks for it), new modules answering at 101: the time
+// per module against its floor, the bytes at the line speed plus the reply windows of the check
+// at the new address.
 
 #include "link/Link.h"
 #include "protocol/Configuration.h"
@@ -55,9 +56,11 @@ int main(int argc, char* argv[]) {
             }
         }
     });
+    // New modules answer at 101: each is checked there (and its new address free) before it is
+    // configured, as a production line runs the batch.
     ctl.start(TRIVEXCTL_PATH, {"--port", folder.filePath("bus"), "commission", "--first", "120", "--count",
-                               QString::number(kModules), "--speed", QString::number(kSpeed), "--screen",
-                               "LINE 1", "LINE 2", "--chars", set.fileName()});
+                               QString::number(kModules), "--from", "101", "--speed", QString::number(kSpeed),
+                               "--screen", "LINE 1", "LINE 2", "--chars", set.fileName()});
     if (!QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, 120000)) {
         ctl.kill();
     }
