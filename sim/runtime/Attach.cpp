@@ -20,7 +20,8 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
     const QString settingsSection = QStringLiteral("Settings");
     const QString portsSection = QStringLiteral("Ports");
     // A first start: whatever serial ports this machine has (most have an on-board one), the
-    // program is tried out on the virtual module until the operator chooses an adapter.
+    // program is tried out on the virtual module until the operator chooses an adapter. A file
+    // that names no port leads to the virtual module too: trivex picks no device for it.
     const bool firstStart = !QFileInfo::exists(iniPath) && !QFileInfo(iniPath).isSymLink();
     QDir().mkpath(QFileInfo(iniPath).absolutePath());
     settings::IniFile ini(iniPath);
@@ -28,14 +29,6 @@ AttachOutcome attachToSettings(const QString& iniPath, const QString& linkPath) 
     QList<settings::IniEntry> missing; // written in one go, only where still missing then
     const bool namesAPort = !commPort.trimmed().isEmpty();
     const link::PortMap ports([&](int n) { return ini.read(portsSection, QStringLiteral("COM%1").arg(n)); });
-    if (const std::vector<link::SerialDevice> devices = link::presentDevices();
-        !firstStart && !namesAPort && devices.size() == 1) {
-        return {
-            false,
-            QStringLiteral("%1 is the one serial device present: trivex uses it; no virtual module needed")
-                .arg(devices.front().name()),
-            QString()};
-    }
     if (!namesAPort) {
         commPort = QStringLiteral("1");
         missing.append({settingsSection, QStringLiteral("CommPort"), commPort, true});

@@ -108,7 +108,11 @@ bool PortSession::openAtStartUp() {
     variables_.strCommPort = settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("CommPort"));
     variables_.strSettings = settings::ReadINI(QStringLiteral("Settings"), QStringLiteral("Setting"));
     std::optional<int> number = link::parseCommPort(variables_.strCommPort);
-    if (!number) {
+    // Only a first start, with no settings file at all, takes the one device present: a file
+    // that names no port, or that cannot be read now (held too long, no INI file), is no first
+    // start, and the port stays unchosen until the operator chooses it.
+    const QFileInfo file(settings::settingsFile());
+    if (!number && !file.exists() && !file.isSymLink()) {
         const std::vector<link::SerialDevice> devices = link::presentDevices();
         for (int n = 1; n <= link::kComNumbers && devices.size() == 1; ++n) {
             if (ports_.choice(n).info) {

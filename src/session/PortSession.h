@@ -30,7 +30,7 @@ public:
     const link::PortMap& ports() const { return ports_; }
 
     // Takes the port number and settings stored (into strCommPort and strSettings), configures
-    // the port completely from them and opens it. On a first start (no port number stored) with
+    // the port completely from them and opens it. On a first start (no settings file at all) with
     // exactly one serial device present, that device is the port, at 9600,n,8,1 unless settings
     // were stored. False when it stays closed.
     bool openAtStartUp();

@@ -1,11 +1,14 @@
 #include "settings/FileAccess.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -250,6 +253,55 @@ FileContents readRegularFile(const QString& path, qint64 maxSize) {
         contents.data.clear();
     }
     return contents;
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) {
+        ::close(fd_); // and with it the lock
+    }
+}
+
+bool FileLock::take(const QString& path, Mode mode, int waitMs, QString* why) {
+    const QByteArray name = path.toLocal8Bit();
+    const QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        fd_ = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        struct stat opened {};
+        if (fd_ < 0 || ::fstat(fd_, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            const int error = errno;
+            if (fd_ >= 0) {
+                ::close(fd_);
+                fd_ = -1;
+                return true; // not a regular file: the reader tells what it is
+            }
+            if (error == ENOENT) {
+                return true;
+            }
+            *why = systemError(error);
+            return false;
+        }
+        while (::flock(fd_, (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK || deadline.hasExpired()) {
+                *why = errno == EWOULDBLOCK
+                           ? QStringLiteral("another copy of the program held it for more than %1 s")
+                                 .arg(waitMs / 1000.0)
+                           : systemError(errno);
+                ::close(fd_);
+                fd_ = -1;
+                return false;
+            }
+            QThread::msleep(2);
+        }
+        // Still the file the path names? A writer may have renamed a new one into its place
+        // while this one waited.
+        struct stat named {};
+        if (::stat(name.constData(), &named) == 0 && named.st_dev == opened.st_dev &&
+            named.st_ino == opened.st_ino) {
+            return true;
+        }
+        ::close(fd_);
+        fd_ = -1;
+    }
 }
 
 QString writeTarget(const QString& path) {

@@ -18,6 +18,29 @@ struct FileContents {
 // Reads the file at path whole. A file larger than maxSize is not read.
 FileContents readRegularFile(const QString& path, qint64 maxSize);
 
+// A lock on the file that a path reaches: on the file itself (its inode), so that every name of
+// it, a second hard link or a symlink, reaches the same lock. Shared to read, exclusive to
+// rewrite; a rename that puts a new file in the old one's place is followed (the lock is taken
+// again on the file the path names once it is had). Released when destroyed, and by the system
+// when its holder ends, so that no lock is ever left over.
+class FileLock {
+public:
+    enum class Mode { Shared, Exclusive };
+
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Takes the lock, waiting at most waitMs. True when it is held, and when no regular file is
+    // at path (nothing can be read half done there); false, with *why, when the file stays
+    // locked that long or cannot be opened.
+    bool take(const QString& path, Mode mode, int waitMs, QString* why);
+
+private:
+    int fd_ = -1;
+};
+
 // Why path cannot take a new content, or empty when it can. A symlink is judged by its target;
 // a missing plain file can be created.
 QString replaceProblem(const QString& path);

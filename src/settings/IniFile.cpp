@@ -4,9 +4,9 @@
 #include "settings/IniDocument.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QDeadlineTimer>
 #include <QLockFile>
 #include <QThread>
 #include <chrono>
@@ -22,7 +22,14 @@ constexpr int kLockPollMs = 5;
 // A lock older than this whose holder still runs is taken to be left over from a hang.
 constexpr std::chrono::seconds kStaleLock{10};
 
-std::optional<IniDocument> load(const QString& path, QString* why) {
+// The document at path. Read under a shared lock on the file unless the caller holds it
+// already: a rewrite in place through any of its names is never read half done.
+std::optional<IniDocument> load(const QString& path, QString* why, bool lock = true) {
+    FileLock shared;
+    if (lock && !shared.take(path, FileLock::Mode::Shared, kLockWaitMs, why)) {
+        *why = QStringLiteral("it cannot be read now: %1").arg(*why);
+        return std::nullopt;
+    }
     const FileContents contents = readRegularFile(path, IniDocument::kMaxFileSize);
     if (contents.tooLarge) {
         *why = QStringLiteral("it is larger than 1 MiB, so it is no settings file");
@@ -117,8 +124,15 @@ bool IniFile::write(const QList<IniEntry>& entries) {
         error_ = problem;
         return false;
     }
+    // The lock file belongs to a name; this lock to the file, whatever name reaches it: copies
+    // writing through another name (a hard link) wait here, and readers wait for the rewrite.
+    FileLock exclusive;
     QString why;
-    std::optional<IniDocument> document = load(path_, &why);
+    if (!exclusive.take(target, FileLock::Mode::Exclusive, kLockWaitMs, &why)) {
+        error_ = why;
+        return false;
+    }
+    std::optional<IniDocument> document = load(path_, &why, false);
     if (!document) {
         error_ = why;
         return false;

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -161,14 +162,17 @@ void tst_frmMain::startUpWithAPortThatDoesNotOpen() {
     QCOMPARE(bench_->peer.received(), std::string());
 }
 
-// A first start (no port stored) with one serial adapter present: that is the port, and the
-// choice is stored, device and all, when the port settings window closes.
+// A first start (no settings file yet) with one serial adapter present: that is the port, and
+// the choice is stored, device and all, when the port settings window closes. A file that names
+// no port is no first start: no device is chosen for it.
 void tst_frmMain::firstStartTakesTheOneDevicePresent() {
     bench_ = std::make_unique<Bench>(QString(), QString());
     bench_->set("Ports", "COM1", "");
     const link::SerialDevice adapter{
         bench_->peer.slavePath(), "", "USB-RS485 Cable", "FTDI", "A50285BI", "", 0, 0};
     link::setDeviceSource([adapter] { return std::vector<link::SerialDevice>{adapter}; });
+    QVERIFY(!frmMain().session().MSComm1().PortOpen());
+    QVERIFY(QFile::remove(bench_->iniPath()));
     window_ = std::make_unique<frmMain>();
     frmMain& w = *window_;
     QVERIFY(w.session().MSComm1().PortOpen());

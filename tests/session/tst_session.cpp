@@ -34,15 +34,15 @@ private slots:
 // the other port; a port that does not open is closed with its reason.
 void tst_session::startsAndSwitches() {
     Bench bench{QString(), QString()};
-    bench.set("Ports", "COM1", "");
-    test::PtyPeer second;
-    bench.set("Ports", "COM2", second.slavePath());
-    bench.set("Ports", "COM3", "/dev/trivex-absent");
+    QVERIFY(QFile::remove(bench.iniPath())); // no settings yet
     const link::SerialDevice adapter{bench.peer.slavePath(), "", "USB-RS485 Cable", "FTDI", "A5", "", 0, 0};
     link::setDeviceSource([adapter] { return std::vector<link::SerialDevice>{adapter}; });
     PortSession session;
     QSignalSpy changes(&session, &PortSession::stateChanged);
     QVERIFY(session.openAtStartUp());
+    test::PtyPeer second;
+    bench.set("Ports", "COM2", second.slavePath());
+    bench.set("Ports", "COM3", "/dev/trivex-absent");
     QCOMPARE(session.portState(),
              "COM1 open: " + adapter.path + " (FTDI USB-RS485 Cable, serial A5) at 9600,n,8,1");
     QVERIFY(session.switchPort(2, "4800,n,8,1"));

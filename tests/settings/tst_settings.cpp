@@ -17,6 +17,7 @@
 #include <QThread>
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
 #include <memory>
 #include <sys/resource.h>
@@ -97,6 +98,8 @@ private slots:
     void valuesRoundTripInTheFilesEncoding_data();
     void valuesRoundTripInTheFilesEncoding();
     void twoCopiesOfTheProgramLoseNoKey();
+    void copiesThroughAnyNameNeverTearTheFile_data();
+    void copiesThroughAnyNameNeverTearTheFile();
     void rewriteKeepsWhatTheFileIs_data();
     void rewriteKeepsWhatTheFileIs();
     void locationOfTheFile();
@@ -392,6 +395,66 @@ void tst_settings::twoCopiesOfTheProgramLoseNoKey() {
     }
 }
 
+// Copies of the program reaching one file through its two names (hard links), or a group
+// member rewriting it in place: writers exclude each other through either name, and a reader
+// never sees a rewrite half done, whichever way it is made.
+void tst_settings::copiesThroughAnyNameNeverTearTheFile_data() {
+    QTest::addColumn<int>("names");   // of the file
+    QTest::addColumn<int>("writers"); // through the names in turn
+    QTest::addColumn<QString>("as");  // the writers' uid:gid; the file is 1001:1234 then
+    QTest::addColumn<bool>("reader"); // one reading a key nobody changes, through the last name
+    test::row("ten writers through two names", 2, 10, "", false);
+    test::row("a reader through a second name beside an in-place writer", 2, 1, "", true);
+    test::row("a reader beside a group member writing in place", 1, 1, "1002:1234", true);
+}
+
+void tst_settings::copiesThroughAnyNameNeverTearTheFile() {
+    QFETCH(int, names);
+    QFETCH(int, writers);
+    QFETCH(QString, as);
+    QFETCH(bool, reader);
+    if (!as.isEmpty() && ::geteuid() != 0) {
+        QSKIP("takes a second user: run as root");
+    }
+    const QString folder = dir_->filePath("lab");
+    QVERIFY(QDir().mkdir(folder));
+    const QStringList paths{folder + "/a.ini", folder + "/b.ini"};
+    writeFile(paths[0], "[Settings]\nCommPort=1\n");
+    if (!as.isEmpty()) {
+        for (const QString& place : {dir_->path(), folder}) {
+            QVERIFY(::chown(qPrintable(place), 1001, 1234) == 0 && ::chmod(qPrintable(place), 02775) == 0);
+        }
+        QVERIFY(::chown(qPrintable(paths[0]), 1001, 1234) == 0 && ::chmod(qPrintable(paths[0]), 0664) == 0);
+    }
+    if (names == 2) {
+        QVERIFY(::link(qPrintable(paths[0]), qPrintable(paths[1])) == 0);
+    }
+    const int rounds = reader ? 200 : 20;
+    const QList<QProcess*> readers = reader ? startWriters({paths[names - 1] + "|?"}) : QList<QProcess*>{};
+    QStringList specs;
+    for (int i = 0; i < writers; ++i) {
+        specs << QStringLiteral("%1|W%2_|%3").arg(paths[i % names]).arg(i).arg(rounds);
+    }
+    for (QProcess* copy : startWriters(specs, as)) {
+        QVERIFY(copy->waitForFinished(60000));
+        QCOMPARE(copy->exitCode(), 0);
+    }
+    for (QProcess* copy : readers) {
+        copy->closeWriteChannel(); // the reader stops at the end of its input
+        QVERIFY(copy->waitForFinished(10000));
+        const QString said = QString::fromUtf8(copy->readAll());
+        QVERIFY2(said.contains(QRegularExpression("\\b0 of [1-9][0-9]* reads missed it")), qPrintable(said));
+    }
+    const QByteArray kept = readFile(paths[0]);
+    QVERIFY(!kept.contains('\0'));
+    for (int i = 0; i < writers; ++i) {
+        for (int round = 1; round <= rounds; ++round) {
+            QVERIFY2(kept.contains(QStringLiteral("W%1_%2=%2\n").arg(i).arg(round).toUtf8()),
+                     kept.constData());
+        }
+    }
+}
+
 // A rewrite by another user of a shared file (a lab's group) keeps the file as it was in all
 // but its content: owner, group, mode, ACLs, extended attributes and its other names.
 void tst_settings::rewriteKeepsWhatTheFileIs_data() {
@@ -476,8 +539,9 @@ void tst_settings::locationOfTheFile() {
 
 // With TRIVEX_TEST_WRITER=FILE|NAME[|ROUNDS] this program is one of the copies that race for
 // the file: it says it is ready, waits for a line on its input (the barrier), then stores the
-// keys NAME1 to NAME50 (or ROUNDS), each in a write of its own. TRIVEX_TEST_AS=UID:GID makes it
-// that user, in that group, first.
+// keys NAME1 to NAME50 (or ROUNDS), each in a write of its own. With NAME "?" it reads CommPort
+// (which must be 1) until its input ends, and says how many reads missed it.
+// TRIVEX_TEST_AS=UID:GID makes it that user, in that group, first.
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (const QString writer = qEnvironmentVariable("TRIVEX_TEST_WRITER"); !writer.isEmpty()) {
@@ -494,6 +558,18 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
         std::getchar();
         IniFile ini(writer.section('|', 0, 0));
+        if (writer.section('|', 1, 1) == QLatin1String("?")) {
+            ::fcntl(STDIN_FILENO, F_SETFL, O_NONBLOCK);
+            int reads = 0;
+            int missed = 0;
+            char byte = 0;
+            while (::read(STDIN_FILENO, &byte, 1) != 0) {
+                ++reads;
+                missed += ini.read("Settings", "CommPort") == QLatin1String("1") ? 0 : 1;
+            }
+            std::printf("%d of %d reads missed it\n", missed, reads);
+            return missed == 0 ? 0 : 1;
+        }
         const int rounds = writer.section('|', 2).isEmpty() ? kRounds : writer.section('|', 2).toInt();
         for (int round = 1; round <= rounds; ++round) {
             if (!ini.write("Race", writer.section('|', 1, 1) + QString::number(round),
