@@ -64,6 +64,17 @@ FeedResult Bus::feed(const std::string& bytes, int lineSpeed) {
     return result;
 }
 
+FeedResult Bus::restartLine() {
+    FeedResult result;
+    flushText(result);
+    if (step_ != Step::Data) {
+        log(result, pending_, "cut off: a new client starts on a clean line");
+    }
+    step_ = Step::Data;
+    pending_.clear();
+    return result;
+}
+
 std::string collide(const std::vector<std::string>& replies, int bitsApart) {
     constexpr int kFrameBits = 10;
     std::vector<bool> line;

@@ -44,6 +44,9 @@ public:
     // Bytes as they arrived, at the line speed the sender's port is set to. A command split
     // over several calls is taken up where it stopped.
     FeedResult feed(const std::string& bytes, int lineSpeed);
+    // A new sender on the line: a frame or command it was cut off in is dropped, and what comes
+    // next is read from a frame boundary.
+    FeedResult restartLine();
 
     std::vector<Module>& modules() { return modules_; }
     const std::vector<Module>& modules() const { return modules_; }

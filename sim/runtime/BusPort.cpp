@@ -2,7 +2,6 @@
 
 #include "protocol/Bytes.h"
 
-#include <QTimer>
 #include <cmath>
 
 namespace trivex::sim {
@@ -12,6 +11,16 @@ BusPort::BusPort(Bus& bus, int answerDelayMs, bool echo, QObject* parent)
     , bus_(bus)
     , answerDelayMs_(answerDelayMs)
     , echo_(echo) {
+    next_.setSingleShot(true);
+    next_.setTimerType(Qt::PreciseTimer);
+    connect(&next_, &QTimer::timeout, this, &BusPort::giveDue);
+    clock_.start();
+}
+
+void BusPort::newClient() {
+    due_.clear();
+    next_.stop();
+    handle(bus_.restartLine());
 }
 
 void BusPort::take(const std::string& bytes) {
@@ -41,19 +50,31 @@ void BusPort::handle(const FeedResult& result) {
         }
     }
     for (const Reply& reply : replies) {
-        const int wireMs = static_cast<int>(std::ceil(protocol::wireMs(reply.bytes.size(), reply.lineSpeed)));
-        QTimer::singleShot(answerDelayMs_ + wireMs, Qt::PreciseTimer, this, [this, reply] {
-            const int speed = lineSpeed();
-            if (speed != reply.lineSpeed) {
-                emit logged(
-                    QStringLiteral("  answer of module %1 sent at %2 bit/s, port set to %3 bit/s: lost")
-                        .arg(bus_.modules()[static_cast<std::size_t>(reply.module)].settings.address)
-                        .arg(reply.lineSpeed)
-                        .arg(speed));
-                return;
-            }
-            deliver(reply.bytes);
-        });
+        const double wireMs = std::ceil(protocol::wireMs(reply.bytes.size(), reply.lineSpeed));
+        due_.emplace(clock_.elapsed() + answerDelayMs_ + static_cast<qint64>(wireMs), reply);
+    }
+    if (!replies.empty()) {
+        giveDue();
+    }
+}
+
+void BusPort::giveDue() {
+    const qint64 now = clock_.elapsed();
+    while (!due_.empty() && due_.begin()->first <= now) {
+        const Reply reply = due_.begin()->second;
+        due_.erase(due_.begin());
+        const int speed = lineSpeed();
+        if (speed != reply.lineSpeed) {
+            emit logged(QStringLiteral("  answer of module %1 sent at %2 bit/s, port set to %3 bit/s: lost")
+                            .arg(bus_.modules()[static_cast<std::size_t>(reply.module)].settings.address)
+                            .arg(reply.lineSpeed)
+                            .arg(speed));
+            continue;
+        }
+        deliver(reply.bytes);
+    }
+    if (!due_.empty()) {
+        next_.start(static_cast<int>(due_.begin()->first - now));
     }
 }
 

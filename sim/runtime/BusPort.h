@@ -2,8 +2,11 @@
 
 #include "sim/core/Bus.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <map>
 #include <string>
 
 namespace trivex::sim {
@@ -36,13 +39,25 @@ protected:
     void take(const std::string& bytes);
     // Bytes for the program.
     virtual void deliver(const std::string& bytes) = 0;
+    // A new program on the line: the answers still due to the one before are dropped, and the
+    // modules read from a frame boundary on.
+    void newClient();
+    // How many answers wait for their time.
+    std::size_t answersDue() const { return due_.size(); }
 
 private:
     void handle(const FeedResult& result);
+    // Gives every answer whose time has come, and sets the timer for the next.
+    void giveDue();
 
     Bus& bus_;
     int answerDelayMs_;
     bool echo_;
+    // Answers by the time they are due (since clock_ started): one timer for the next of them,
+    // however many wait, so that a backlog costs in proportion to its length.
+    std::multimap<qint64, Reply> due_;
+    QTimer next_;
+    QElapsedTimer clock_;
 };
 
 } // namespace trivex::sim

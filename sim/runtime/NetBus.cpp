@@ -4,6 +4,13 @@ namespace trivex::sim {
 
 namespace tn = protocol::telnet;
 
+namespace {
+
+// What is read from a client and fed to the bus in one pass.
+constexpr qint64 kReadBlock = 4096;
+
+} // namespace
+
 NetBus::NetBus(Bus& bus, int answerDelayMs, bool echo, QObject* parent)
     : BusPort(bus, answerDelayMs, echo, parent) {
     connect(&server_, &QTcpServer::newConnection, this, &NetBus::onConnection);
@@ -44,10 +51,15 @@ void NetBus::onConnection() {
             client_->deleteLater();
         }
         client_ = socket;
+        newClient();
         speech_ = Speech::Unknown;
         reader_ = tn::Reader();
         lineSpeed_ = 9600;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        // What a client leaves unread or sends unasked waits in small buffers: a flood is
+        // slowed at its source and a client that reads nothing is found out soon.
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kMaxUnread);
+        socket->setReadBufferSize(kMaxUnread);
         connect(socket, &QTcpSocket::readyRead, this, &NetBus::onData);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         emit logged(QStringLiteral("  connection from %1:%2")
@@ -57,7 +69,15 @@ void NetBus::onConnection() {
 }
 
 void NetBus::onData() {
-    const QByteArray block = client_->readAll();
+    if (const auto* socket = qobject_cast<QTcpSocket*>(sender()); !client_ || (socket && socket != client_)) {
+        return; // a connection ended by a newer one
+    }
+    // A block at a time, so that timers, new connections and signals have their turn between
+    // blocks however much a client sends.
+    const QByteArray block = client_->read(kReadBlock);
+    if (client_->bytesAvailable() > 0) {
+        QMetaObject::invokeMethod(this, &NetBus::onData, Qt::QueuedConnection);
+    }
     protocol::Bytes bytes(block.constData(), static_cast<std::size_t>(block.size()));
     if (speech_ == Speech::Unknown && !bytes.empty()) {
         // A Telnet client opens with a command; the bus's own bytes never begin with 0xFF.
@@ -68,6 +88,9 @@ void NetBus::onData() {
         bytes = reader_.feed(bytes, events);
         for (const tn::Event& event : events) {
             answer(event);
+            if (!client_) {
+                return; // dropped meanwhile
+            }
         }
     }
     if (!bytes.empty()) {
@@ -80,7 +103,7 @@ void NetBus::onData() {
 void NetBus::answer(const tn::Event& event) {
     if (!event.subnegotiation) {
         const bool taken = event.option == tn::kBinary || event.option == tn::kSuppressGoAhead ||
-                           (event.option == tn::kComPort && event.verb == tn::kWill);
+                           event.option == tn::kComPort;
         if (event.verb == tn::kWill) {
             send(tn::command(taken ? tn::kDo : tn::kDont, event.option));
         } else if (event.verb == tn::kDo) {
@@ -104,9 +127,25 @@ void NetBus::answer(const tn::Event& event) {
 }
 
 void NetBus::send(const protocol::Bytes& bytes) {
-    if (client_) {
-        client_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (!client_) {
+        return;
     }
+    if (client_->bytesToWrite() + static_cast<qint64>(bytes.size()) > kMaxUnread) {
+        drop(QStringLiteral("it read nothing while %1 KiB of answers waited").arg(kMaxUnread / 1024));
+        return;
+    }
+    client_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+void NetBus::drop(const QString& why) {
+    emit logged(QStringLiteral("  connection from %1:%2 dropped: %3")
+                    .arg(client_->peerAddress().toString())
+                    .arg(client_->peerPort())
+                    .arg(why));
+    client_->abort();
+    client_->deleteLater();
+    client_ = nullptr;
+    newClient();
 }
 
 void NetBus::deliver(const std::string& bytes) {

@@ -11,11 +11,16 @@
 namespace trivex::sim {
 
 // The bus served on the network, as a serial server serves a line: one connection at a time
-// (a new one ends the one before), spoken as RFC 2217 when the program opens it with Telnet (it
-// sets the line speed the modules hear) and as raw bytes at 9600 bit/s otherwise, on one port.
+// (a new one ends the one before, and finds a clean line), spoken as RFC 2217 when the program
+// opens it with Telnet (it sets the line speed the modules hear) and as raw bytes at 9600 bit/s
+// otherwise, on one port. Every option and COM-PORT-OPTION request is answered at once; a client
+// that leaves more than kMaxUnread unread is dropped.
 class NetBus : public BusPort {
     Q_OBJECT
 public:
+    // What may wait to be written to a client; one that reads nothing past this is dropped.
+    static constexpr qint64 kMaxUnread = 64 * 1024;
+
     NetBus(Bus& bus, int answerDelayMs, bool echo = false, QObject* parent = nullptr);
 
     // Listens at host:port (the loopback interface unless a host is given; port 0: any free
@@ -35,6 +40,8 @@ private:
     void onData();
     void answer(const protocol::telnet::Event& event);
     void send(const protocol::Bytes& bytes);
+    // Ends the client's connection, saying why; the line is clean for the next.
+    void drop(const QString& why);
 
     QTcpServer server_;
     QPointer<QTcpSocket> client_;

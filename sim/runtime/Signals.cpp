@@ -22,6 +22,13 @@ void copy(char* to, const QString& text) {
     std::strncpy(to, bytes.constData(), 4095);
 }
 
+// The program did not end within its time after a signal (its output blocked, say): it ends now,
+// leaving nothing behind.
+void onOverdue(int) {
+    ::unlink(lockPathC);
+    ::_exit(1);
+}
+
 void onSignal(int number) {
     char target[4096];
     const ssize_t length = ::readlink(linkPathC, target, sizeof target - 1);
@@ -31,7 +38,9 @@ void onSignal(int number) {
             ::unlink(linkPathC);
         }
     }
-    ::unlink(lockPathC);
+    // The lock file goes with the bus object on the normal way out; should that not come within
+    // a second, the program ends regardless.
+    ::alarm(1);
     const char byte = static_cast<char>(number);
     [[maybe_unused]] const ssize_t written = ::write(wakeUp[1], &byte, 1);
 }
@@ -59,6 +68,8 @@ void endCleanlyOnSignals(const QString& linkPath, const QString& slavePath, cons
     for (int number : {SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGQUIT}) {
         ::sigaction(number, &action, nullptr);
     }
+    action.sa_handler = onOverdue;
+    ::sigaction(SIGALRM, &action, nullptr);
 }
 
 } // namespace trivex::sim

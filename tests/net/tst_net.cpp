@@ -32,6 +32,8 @@ private slots:
     void exchangesAsOnALocalPort();
     void faultsAreToldAndSurvived_data();
     void faultsAreToldAndSurvived();
+    void simulatorHoldsUpUnderAnyClient_data();
+    void simulatorHoldsUpUnderAnyClient();
 
 private:
     // Virtual modules ("101", "112:4800") on a pseudo-terminal, answering answerMs after a frame.
@@ -236,6 +238,83 @@ void tst_net::faultsAreToldAndSurvived() {
         listener->kill();
         listener->waitForFinished();
     }
+}
+
+void tst_net::simulatorHoldsUpUnderAnyClient_data() {
+    QTest::addColumn<QString>("client");
+    test::row("a flood, never read", "flood");
+    test::row("a half frame, then gone", "half");
+    test::row("pyserial's RFC 2217 client", "pyserial");
+}
+
+// trivex-sim --listen against clients nobody here wrote: each leaves the next one a clean line
+// served at once, and the simulator ends at once when told to.
+void tst_net::simulatorHoldsUpUnderAnyClient() {
+    QFETCH(QString, client);
+    QProcess sim;
+    sim.setStandardOutputFile(QProcess::nullDevice());
+    sim.start(TRIVEX_SIM_PATH, {"--headless", "--listen", QString::number(rfcPort_)});
+    QVERIFY(sim.waitForStarted());
+    QTcpSocket first;
+    QVERIFY(QTest::qWaitFor([&] {
+        first.connectToHost(QHostAddress::LocalHost, rfcPort_);
+        return first.waitForConnected(100);
+    }));
+    auto residentKiB = [&sim] {
+        QFile status(QStringLiteral("/proc/%1/status").arg(sim.processId()));
+        status.open(QIODevice::ReadOnly);
+        const QByteArray text = status.readAll();
+        const qsizetype at = text.indexOf("VmRSS:");
+        return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLong();
+    };
+    if (client == "flood") {
+        // Start frames and input queries as fast as they go, for a second, and nothing read.
+        first.setReadBufferSize(1);
+        const QByteArray burst = QByteArray("\xEF\x65\xFE\x02").repeated(4096);
+        QElapsedTimer flooding;
+        flooding.start();
+        while (flooding.elapsed() < 1000 && first.state() == QAbstractSocket::ConnectedState) {
+            if (first.bytesToWrite() < burst.size()) {
+                first.write(burst);
+            }
+            first.waitForBytesWritten(10);
+        }
+        QVERIFY2(residentKiB() < 100 * 1024, qPrintable(QString::number(residentKiB())));
+    } else if (client == "half") {
+        first.write("\xEF\x65\xFE"); // a start frame, and a command cut off after its prefix
+        QVERIFY(QTest::qWaitFor([&] { return first.bytesAvailable() >= 2; }, 1000)); // all of it arrived
+    } else {
+        QProcess python;
+        python.setProcessChannelMode(QProcess::MergedChannels);
+        python.start(
+            "/usr/bin/python3",
+            {"-c",
+             QStringLiteral("import serial\n"
+                            "s = serial.serial_for_url('rfc2217://127.0.0.1:%1', baudrate=9600, timeout=2)\n"
+                            "s.write(b'\\xef\\x65')\n"
+                            "print(s.read(2).hex())\n")
+                 .arg(rfcPort_)});
+        QVERIFY(python.waitForFinished(10000));
+        QCOMPARE(QString::fromUtf8(python.readAll()).trimmed(), QStringLiteral("ee65"));
+    }
+    first.abort();
+    // The next client: served within a second, from a frame boundary on.
+    QElapsedTimer served;
+    served.start();
+    QTcpSocket next;
+    next.connectToHost(QHostAddress::LocalHost, rfcPort_);
+    QVERIFY(next.waitForConnected(1000));
+    next.write("\xEF\x65");
+    QVERIFY(QTest::qWaitFor([&] { return next.bytesAvailable() >= 2; }, 1000));
+    QCOMPARE(next.readAll().toHex(), QByteArray("ee65"));
+    QVERIFY2(served.elapsed() < 1000, qPrintable(QString::number(served.elapsed())));
+    QElapsedTimer ending;
+    ending.start();
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(1000));
+    QVERIFY(ending.elapsed() < 1000);
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(QString::fromUtf8(sim.readAllStandardError()).isEmpty()); // no warning at the end
 }
 
 QTEST_GUILESS_MAIN(tst_net)
