@@ -1,5 +1,7 @@
 #include "sim/runtime/NetBus.h"
 
+#include <utility>
+
 namespace trivex::sim {
 
 namespace tn = protocol::telnet;
@@ -14,6 +16,13 @@ constexpr qint64 kReadBlock = 4096;
 NetBus::NetBus(Bus& bus, int answerDelayMs, bool echo, QObject* parent)
     : BusPort(bus, answerDelayMs, echo, parent) {
     connect(&server_, &QTcpServer::newConnection, this, &NetBus::onConnection);
+}
+
+NetBus::~NetBus() {
+    // The connections go with the server; nothing of this object is told of it.
+    for (QTcpSocket* socket : server_.findChildren<QTcpSocket*>()) {
+        socket->disconnect(this);
+    }
 }
 
 bool NetBus::listen(const QHostAddress& host, quint16 port, QString* error) {
@@ -47,8 +56,8 @@ void NetBus::onConnection() {
             emit logged(QStringLiteral("  connection from %1:%2 ended by a newer one")
                             .arg(client_->peerAddress().toString())
                             .arg(client_->peerPort()));
-            client_->abort();
-            client_->deleteLater();
+            // Its disconnection lets it go (and deletes it later).
+            std::exchange(client_, nullptr)->abort();
         }
         client_ = socket;
         newClient();
@@ -61,7 +70,12 @@ void NetBus::onConnection() {
         socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kMaxUnread);
         socket->setReadBufferSize(kMaxUnread);
         connect(socket, &QTcpSocket::readyRead, this, &NetBus::onData);
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (client_ == socket) {
+                client_ = nullptr; // what it left unread goes with it
+            }
+            socket->deleteLater();
+        });
         emit logged(QStringLiteral("  connection from %1:%2")
                         .arg(socket->peerAddress().toString())
                         .arg(socket->peerPort()));
@@ -69,7 +83,8 @@ void NetBus::onConnection() {
 }
 
 void NetBus::onData() {
-    if (const auto* socket = qobject_cast<QTcpSocket*>(sender()); !client_ || (socket && socket != client_)) {
+    if (const auto* socket = qobject_cast<QTcpSocket*>(sender());
+        !client_ || !client_->isOpen() || (socket && socket != client_)) {
         return; // a connection ended by a newer one
     }
     // A block at a time, so that timers, new connections and signals have their turn between
@@ -142,9 +157,7 @@ void NetBus::drop(const QString& why) {
                     .arg(client_->peerAddress().toString())
                     .arg(client_->peerPort())
                     .arg(why));
-    client_->abort();
-    client_->deleteLater();
-    client_ = nullptr;
+    std::exchange(client_, nullptr)->abort(); // deleted later, once disconnected
     newClient();
 }
 

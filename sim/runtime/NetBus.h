@@ -22,6 +22,7 @@ public:
     static constexpr qint64 kMaxUnread = 64 * 1024;
 
     NetBus(Bus& bus, int answerDelayMs, bool echo = false, QObject* parent = nullptr);
+    ~NetBus() override;
 
     // Listens at host:port (the loopback interface unless a host is given; port 0: any free
     // one); false with *error set when that fails.
