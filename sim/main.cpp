@@ -162,6 +162,7 @@ int main(int argc, char* argv[]) {
         endCleanlyOnSignals(pty->linkPath(), pty->slavePath(), pty->linkPath() + QStringLiteral(".lock"));
         port = std::move(pty);
     }
+    port->setLatency(options->latencyMs);
     QString modules;
     for (const Module& module : bus.modules()) {
         modules += QStringLiteral("%1%2 at %3 bit/s")

@@ -3,6 +3,7 @@
 #include "protocol/Bytes.h"
 
 #include <cmath>
+#include <utility>
 
 namespace trivex::sim {
 
@@ -15,17 +16,40 @@ BusPort::BusPort(Bus& bus, int answerDelayMs, bool echo, QObject* parent)
     next_.setTimerType(Qt::PreciseTimer);
     connect(&next_, &QTimer::timeout, this, &BusPort::giveDue);
     clock_.start();
+    latency_.setTimerType(Qt::PreciseTimer);
+    connect(&latency_, &QTimer::timeout, this, [this] {
+        if (!held_.empty()) {
+            deliver(std::exchange(held_, {}));
+        }
+    });
+}
+
+void BusPort::setLatency(int ms) {
+    if (ms > 0) {
+        latency_.start(ms);
+    } else {
+        latency_.stop();
+    }
+}
+
+void BusPort::hand(const std::string& bytes) {
+    if (latency_.isActive()) {
+        held_ += bytes;
+    } else {
+        deliver(bytes);
+    }
 }
 
 void BusPort::newClient() {
     due_.clear();
+    held_.clear();
     next_.stop();
     handle(bus_.restartLine());
 }
 
 void BusPort::take(const std::string& bytes) {
     if (echo_) { // an adapter that hands back every byte it puts on the bus
-        deliver(bytes);
+        hand(bytes);
     }
     handle(bus_.feed(bytes, lineSpeed()));
 }
@@ -71,7 +95,7 @@ void BusPort::giveDue() {
                             .arg(speed));
             continue;
         }
-        deliver(reply.bytes);
+        hand(reply.bytes);
     }
     if (!due_.empty()) {
         next_.start(static_cast<int>(due_.begin()->first - now));

@@ -22,6 +22,9 @@ public:
     BusPort(Bus& bus, int answerDelayMs, bool echo, QObject* parent = nullptr);
 
     Bus& bus() { return bus_; }
+    // As a USB adapter with a latency timer of ms: what the program is to read is held until
+    // the timer's next tick (0: handed over at once).
+    void setLatency(int ms);
     // What the program names as its port: the link's path, or the URL.
     virtual QString linkPath() const = 0;
     // What carries the bus, for the operator: the pseudo-terminal, the address listened at.
@@ -49,6 +52,8 @@ private:
     void handle(const FeedResult& result);
     // Gives every answer whose time has come, and sets the timer for the next.
     void giveDue();
+    // Bytes for the program, through the modelled adapter.
+    void hand(const std::string& bytes);
 
     Bus& bus_;
     int answerDelayMs_;
@@ -58,6 +63,8 @@ private:
     std::multimap<qint64, Reply> due_;
     QTimer next_;
     QElapsedTimer clock_;
+    QTimer latency_;   // the modelled adapter's latency timer, running while set
+    std::string held_; // what it holds until its next tick
 };
 
 } // namespace trivex::sim

@@ -58,6 +58,12 @@ std::optional<Options> readOptions(const QCommandLineParser& parser, QString* er
                      .arg(parser.value(QStringLiteral("delay")));
         return std::nullopt;
     }
+    options.latencyMs = parser.value(QStringLiteral("latency")).toInt(&ok);
+    if (!ok || options.latencyMs < 0 || options.latencyMs > 255) {
+        *error = QStringLiteral("--latency %1: expected milliseconds 0-255")
+                     .arg(parser.value(QStringLiteral("latency")));
+        return std::nullopt;
+    }
     options.answerStopFrame = parser.isSet(QStringLiteral("answer-stop"));
     options.echo = parser.isSet(QStringLiteral("echo"));
     options.headless = parser.isSet(QStringLiteral("headless"));
@@ -120,6 +126,11 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
         QStringLiteral("delay"),
         QStringLiteral("Answer MS milliseconds after a frame, plus its wire time (default 2)."),
         QStringLiteral("MS"), QStringLiteral("2"));
+    const QCommandLineOption latency(
+        QStringLiteral("latency"),
+        QStringLiteral("Hold what the program reads until the next tick of an MS timer, as a USB adapter's "
+                       "latency timer does (default 0: at once)."),
+        QStringLiteral("MS"), QStringLiteral("0"));
     const QCommandLineOption answerStop(QStringLiteral("answer-stop"),
                                         QStringLiteral("Acknowledge the stop frame too."));
     const QCommandLineOption echo(
@@ -141,7 +152,8 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
                        "RFC 2217 or raw bytes, whichever a connection speaks; on the loopback interface "
                        "unless HOST is given."),
         QStringLiteral("[HOST:]PORT"));
-    parser.addOptions({link, module, input, delay, answerStop, echo, headless, state, attach, listen});
+    parser.addOptions(
+        {link, module, input, delay, latency, answerStop, echo, headless, state, attach, listen});
     if (const auto done = cli::handleCommandLine(parser, arguments)) {
         *status = *done;
         return std::nullopt;

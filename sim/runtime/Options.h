@@ -14,6 +14,7 @@ struct Options {
     std::vector<ModuleSettings> modules;
     std::vector<int> inputHigh; // addresses whose input line starts HIGH
     int answerDelayMs = 2;
+    int latencyMs = 0; // a modelled USB adapter's latency timer; 0: none
     bool answerStopFrame = false;
     bool echo = false;
     bool headless = false;

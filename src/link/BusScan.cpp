@@ -15,12 +15,17 @@ namespace {
 
 // A probe's bytes on the wire: its start frame and the acknowledge that may answer it.
 constexpr int kProbeBytes = 4;
-// How far past the latest acknowledge seen the allowance is widened.
+// How far past the latest acknowledge seen the allowance is widened, and how much later than
+// its window and the port's hold an acknowledge may come before it is late.
 constexpr int kWidenMarginMs = 4;
 
 const QString kConfigurationNote =
     QStringLiteral("answers at the configuration address: a module renumbered to 100, or every module "
                    "listening for configuration");
+
+QString noteFor(int address) {
+    return address == protocol::kConfigurationAddress ? kConfigurationNote : QString();
+}
 
 } // namespace
 
@@ -37,9 +42,9 @@ BusScan::~BusScan() {
 }
 
 void BusScan::setAnswerAllowance(int ms) {
-    setAllowanceMs_ = std::clamp(ms, 0, 1000);
+    floorMs_ = std::clamp(ms, 0, 1000);
     if (!running_) {
-        allowanceMs_ = setAllowanceMs_;
+        allowanceMs_ = std::max(floorMs_, kModuleAnswerMs);
     }
 }
 
@@ -71,12 +76,15 @@ QString BusScan::start(int from, int to, const std::vector<int>& speeds) {
     }
     running_ = true;
     next_ = 0;
+    lastSpeed_ = -1;
+    tailed_ = false;
     findings_.clear();
     echoSeen_ = false;
     restartFrom_ = plan_.size();
     startedAt_.assign(plan_.size(), -1);
     clock_.start();
-    allowanceMs_ = setAllowanceMs_;
+    allowanceMs_ = std::max(floorMs_, kModuleAnswerMs);
+    holdMs_ = port.readHoldMs();
     originalSettings_ = port.Settings();
     originalEcho_ = port.echoStripping();
     originalThreshold_ = port.RThreshold();
@@ -91,7 +99,7 @@ QString BusScan::start(int from, int to, const std::vector<int>& speeds) {
     reply_.clear();
     phase_ = Phase::EchoCheck;
     port.Output(protocol::stopFrame());
-    waitWindow();
+    wait(windowMs(plan_.front().second) + holdMs_);
     return {};
 }
 
@@ -107,14 +115,40 @@ QString BusScan::settingsAt(int speed) const {
     return fields.join(QLatin1Char(','));
 }
 
-void BusScan::waitWindow() {
-    const SerialControl& port = link_.MSComm1;
-    timer_.start(
-        windowMs(port.setsLineSpeed() ? port.Settings().section(QLatin1Char(','), 0, 0).toInt() : 0));
+void BusScan::wait(int ms) {
+    timer_.start(ms);
+}
+
+double BusScan::sinceStartOf(std::size_t probe) const {
+    return static_cast<double>(clock_.nsecsElapsed() - startedAt_[probe]) / 1e6;
 }
 
 void BusScan::nextProbe() {
     SerialControl& port = link_.MSComm1;
+    // What came since the last window closed belongs to earlier probes: acknowledges are
+    // credited, and other bytes are told of the probe before (or, where the port holds reads
+    // longer than the window, have their pass made again in a window that covers the hold).
+    reply_ += port.Input();
+    sortReplies();
+    const bool partialAcknowledge =
+        reply_.size() == 1 && static_cast<std::uint8_t>(reply_[0]) == protocol::kAcknowledge;
+    if (const std::size_t owner = lastSilentProbe(next_);
+        !reply_.empty() && !partialAcknowledge && owner < plan_.size() && restartFrom_ == plan_.size()) {
+        const bool told = strayBytes(owner, reply_);
+        reply_.clear();
+        if (!told) {
+            next_ = std::exchange(restartFrom_, plan_.size());
+        }
+    }
+    // A pass ends (the next probe is at another speed, or none is left): the answers the port
+    // still holds come in before the line changes.
+    const bool passEnds = next_ == plan_.size() || plan_[next_].second != lastSpeed_;
+    if (passEnds && lastSpeed_ >= 0 && !tailed_) {
+        tailed_ = true;
+        phase_ = Phase::Tail;
+        wait(holdMs_ + kWidenMarginMs);
+        return;
+    }
     if (next_ == plan_.size()) {
         finish(QStringLiteral("done"));
         return;
@@ -128,13 +162,16 @@ void BusScan::nextProbe() {
     if (speed > 0 && !port.Settings().startsWith(QString::number(speed) + QLatin1Char(','))) {
         port.switchSettings(settingsAt(speed));
     }
-    port.Input();
-    reply_.clear();
+    if (!partialAcknowledge) {
+        reply_.clear();
+    }
     phase_ = Phase::Probe;
-    sinceProbe_.start();
+    tailed_ = false;
+    extended_ = false;
+    lastSpeed_ = speed;
     startedAt_[next_] = clock_.nsecsElapsed();
     port.Output(protocol::startFrame(static_cast<std::uint8_t>(address)));
-    waitWindow();
+    wait(windowMs(speed));
 }
 
 void BusScan::onReplies() {
@@ -142,55 +179,111 @@ void BusScan::onReplies() {
     if (phase_ == Phase::EchoCheck) {
         return;
     }
-    creditLateAnswers();
-    if (phase_ != Phase::Probe) {
-        return;
+    sortReplies();
+    if (phase_ != Phase::Probe || restartFrom_ <= next_) {
+        return; // no probe waits, or this one is made again anyway
     }
     const int address = plan_[next_].first;
-    const bool clean =
-        reply_.size() == static_cast<std::size_t>(protocol::kAcknowledgeLength) &&
-        protocol::recogniseReply(reply_, static_cast<std::uint8_t>(address), protocol::kAcknowledgeLength)
-            .acknowledged;
-    if (!clean || restartFrom_ < plan_.size()) {
-        return; // not a clean acknowledge (yet), or one that is probed again anyway: the window decides
+    const protocol::Bytes own{static_cast<char>(protocol::kAcknowledge), static_cast<char>(address)};
+    if (reply_.size() > own.size() && reply_.compare(reply_.size() - own.size(), own.size(), own) == 0) {
+        // Bytes before this probe's acknowledge are an earlier probe's.
+        const protocol::Bytes before = reply_.substr(0, reply_.size() - own.size());
+        if (const std::size_t owner = lastSilentProbe(next_);
+            owner < plan_.size() && !strayBytes(owner, before)) {
+            return; // its pass is made again
+        }
+        reply_ = own;
     }
-    report(next_, static_cast<double>(sinceProbe_.nsecsElapsed()) / 1e6,
-           address == protocol::kConfigurationAddress ? kConfigurationNote : QString());
+    if (reply_ != own) {
+        return; // not a clean acknowledge (yet): the window decides
+    }
+    report(next_, sinceStartOf(next_), noteFor(address));
     phase_ = Phase::Release;
     link_.MSComm1.Output(protocol::stopFrame());
-    waitWindow();
+    wait(windowMs(lastSpeed_));
 }
 
-void BusScan::creditLateAnswers() {
-    const auto [current, speed] = plan_[next_];
-    for (std::size_t at = 0; at + 1 < reply_.size();) {
+void BusScan::sortReplies() {
+    const int speed = lastSpeed_;
+    protocol::Bytes rest; // the current probe's own answer, part of an acknowledge, or stray bytes
+    for (std::size_t at = 0; at < reply_.size();) {
+        const auto byte = static_cast<std::uint8_t>(reply_[at]);
+        if (byte == protocol::kStopFrame || (byte == protocol::kStartFrame && at + 1 < reply_.size())) {
+            // The adapter's echo of what was written, come later than its check saw it or between
+            // answers, where the port's own echo handling does not take it out.
+            at += byte == protocol::kStopFrame ? 1 : 2;
+            if (!echoSeen_) {
+                echoSeen_ = true;
+                link_.MSComm1.setEchoStripping(true);
+                emit echoDetected();
+            }
+            continue;
+        }
+        if (byte != protocol::kAcknowledge || at + 1 >= reply_.size()) {
+            rest += reply_[at++];
+            continue;
+        }
         const int address = static_cast<std::uint8_t>(reply_[at + 1]);
         // The probe this acknowledge answers: of its address, at this speed (an answer at another
         // speed cannot be read at this one), made before.
         const auto probe = std::find(plan_.begin(), plan_.end(), std::pair{address, speed});
         const auto index = static_cast<std::size_t>(probe - plan_.begin());
-        if (static_cast<std::uint8_t>(reply_[at]) != protocol::kAcknowledge || address == current ||
-            probe == plan_.end() || startedAt_[index] < 0) {
-            ++at;
+        if (probe == plan_.end() || startedAt_[index] < 0 || (phase_ == Phase::Probe && index == next_)) {
+            rest += reply_.substr(at, 2); // its own answer, or none of a probe: the window decides
+            at += 2;
             continue;
         }
-        reply_.erase(at, protocol::kAcknowledgeLength);
-        if (isFound(address, speed) || index > next_ || index >= restartFrom_) {
-            // A released module acknowledging its stop frame, or an answer to a probe that is
-            // made again anyway.
-            continue;
+        at += 2;
+        if (isFound(address, speed)) {
+            continue; // a released module acknowledging its stop frame, or one found already
         }
-        const double ms = static_cast<double>(clock_.nsecsElapsed() - startedAt_[index]) / 1e6;
-        report(index, ms,
-               address == protocol::kConfigurationAddress ? kConfigurationNote
-                                                          : QStringLiteral("answered after its window"));
-        allowanceMs_ =
-            std::min(1000, std::max(allowanceMs_,
-                                    static_cast<int>(std::ceil(ms - protocol::wireMs(kProbeBytes, speed))) +
-                                        kWidenMarginMs));
-        emit allowanceWidened(allowanceMs_);
-        restartFrom_ = std::min(restartFrom_, index + 1);
+        const double ms = sinceStartOf(index);
+        if (ms <= windowMs(speed) + holdMs_ + kWidenMarginMs) {
+            report(index, ms, noteFor(address)); // held by the port, not late on the line
+        } else {
+            probeAgainFrom(index, static_cast<int>(std::ceil(
+                                      ms - protocol::wireMs(kProbeBytes, speed > 0 ? speed : 4800))) -
+                                      holdMs_ + kWidenMarginMs);
+        }
     }
+    reply_ = rest;
+}
+
+void BusScan::probeAgainFrom(std::size_t probe, int ms) {
+    allowanceMs_ = std::min(1000, std::max(allowanceMs_, ms));
+    emit allowanceWidened(allowanceMs_);
+    restartFrom_ = std::min(restartFrom_, probe);
+}
+
+bool BusScan::strayBytes(std::size_t probe, const protocol::Bytes& bytes) {
+    if (allowanceMs_ < holdMs_) {
+        // Where answers the port held may be among them, which probe they belong to cannot be
+        // told from when they came: the pass is made again, each probe in a window that covers
+        // the hold. Once a scan at most.
+        std::size_t passStart = probe;
+        while (passStart > 0 && plan_[passStart - 1].second == plan_[probe].second) {
+            --passStart;
+        }
+        probeAgainFrom(passStart, holdMs_ + kWidenMarginMs);
+        return false;
+    }
+    // Something came back, but not the acknowledge: most likely two modules answering at once.
+    report(probe, sinceStartOf(probe),
+           QStringLiteral("no clean acknowledge (%1): likely two modules on this address")
+               .arg(QString::fromStdString(protocol::hexText(bytes))));
+    return true;
+}
+
+std::size_t BusScan::lastSilentProbe(std::size_t before) const {
+    // Answers come in the order of their probes: bytes that came before a later probe's answer
+    // belong to one before it that nothing has answered yet.
+    for (std::size_t probe = before;
+         probe-- > 0 && plan_[probe].second == lastSpeed_ && startedAt_[probe] >= 0;) {
+        if (!isFound(plan_[probe].first, plan_[probe].second)) {
+            return probe;
+        }
+    }
+    return plan_.size();
 }
 
 bool BusScan::isFound(int address, int speed) const {
@@ -217,29 +310,37 @@ void BusScan::onTimeout() {
         }
         link_.MSComm1.setEchoStripping(echoSeen_ || originalEcho_);
         break;
-    case Phase::Probe:
-        if (!reply_.empty()) {
-            // Something came back, but not the acknowledge: most likely two modules answering at once.
-            report(next_, static_cast<double>(sinceProbe_.nsecsElapsed()) / 1e6,
-                   QStringLiteral("no clean acknowledge (%1): likely two modules on this address")
-                       .arg(QString::fromStdString(protocol::hexText(reply_))));
+    case Phase::Probe: {
+        const int address = plan_[next_].first;
+        if (reply_.size() == 1 && static_cast<std::uint8_t>(reply_[0]) == protocol::kAcknowledge &&
+            !extended_) {
+            extended_ = true; // the rest of an acknowledge is on its way: it is waited for once
+            wait(windowMs(lastSpeed_));
+            return;
         }
-        if (!reply_.empty() || restartFrom_ < plan_.size() ||
-            plan_[next_].first == protocol::kConfigurationAddress) {
+        const bool answered = !reply_.empty();
+        if (answered && restartFrom_ > next_) {
+            strayBytes(next_, reply_);
+        }
+        reply_.clear();
+        if (answered || restartFrom_ < plan_.size() || address == protocol::kConfigurationAddress) {
             // Whatever answered, and every module taking configuration commands, is released.
             phase_ = Phase::Release;
             link_.MSComm1.Output(protocol::stopFrame());
-            waitWindow();
+            wait(windowMs(lastSpeed_));
             return;
         }
         ++next_;
         break;
+    }
     case Phase::Release:
         ++next_;
         break;
+    case Phase::Tail:
+        break;
     }
     if (restartFrom_ < plan_.size()) {
-        // The probes after a late acknowledge are made again, in the wider window.
+        // The probes from a late acknowledge's own on are made again, in the wider window.
         next_ = std::exchange(restartFrom_, plan_.size());
     }
     nextProbe();

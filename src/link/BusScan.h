@@ -19,28 +19,40 @@ struct ScanFinding {
     QString note;       // empty for a clean acknowledge of an ordinary address
 };
 
-// How long a probe waits for its answer beyond the time its bytes take on the wire, unless set
-// otherwise: the module's answer time and the up to 16 ms that USB adapters hold small reads.
-constexpr int kDefaultAnswerAllowanceMs = 16;
+// The operator's answer allowance unless set otherwise: none beyond what the scan learns.
+constexpr int kDefaultAnswerAllowanceMs = 0;
+// What a module takes to answer, which every probe's window allows for at least.
+constexpr int kModuleAnswerMs = 2;
 
 // Finds the modules on the bus: a start frame to every address of a range at every speed asked
-// for (on a raw port on the network, once at the server's speed). A probe's window is the wire time of the
-// start frame and of an acknowledge at that speed plus the answer allowance; a module that answers is
-// released with a stop frame before the next probe, and its probe ends as soon as its acknowledge is
-// recognised. An acknowledge that comes after its window names its address: it is still credited, the
-// allowance widens for the rest of the scan, and the probes after its own are made again, so that no answer
-// is lost to the probes it came into. First a stop frame shows whether the adapter echoes what it sends; that
-// echo is then taken out of what is read. While it runs the scan owns the port's replies; when it ends,
-// however it ends (done, stopped, the port lost, the scan destroyed), the port's speed, receive
-// threshold and echo handling are as they were before.
+// for (on a raw port on the network, once at the server's speed).
+//
+// A probe's window, after which the next probe goes out, is the wire time of the start frame
+// and of an acknowledge at that speed plus the answer allowance: at least the operator's
+// allowance and what a module takes to answer, so that on a line that answers at once the scan
+// runs at the speed of the line. What the port holds reads back for (an adapter's latency timer,
+// a network's round trip) needs no window of its own: an acknowledge that comes after its window
+// names its address, and one that comes within that hold is credited to its probe as it is.
+// One that comes later still means a module slower than the window: the allowance widens to it,
+// and the probes from its own on are made again in the wider window, so that the findings and
+// notes are those of the exchanges' 150 ms window. Bytes that are no acknowledge, where held
+// answers of earlier probes may be among them, have their pass made again in a window that
+// covers the hold before they are told. Each speed's pass ends with a wait for answers still
+// held.
+//
+// First a stop frame shows whether the adapter echoes what it sends; that echo is then taken out
+// of what is read. A module that answers is released with a stop frame before the next probe.
+// While it runs the scan owns the port's replies; when it ends, however it ends (done, stopped,
+// the port lost, the scan destroyed), the port's speed, receive threshold and echo handling are
+// as they were before.
 class BusScan : public QObject {
     Q_OBJECT
 public:
     explicit BusScan(Link& link, QObject* parent = nullptr);
     ~BusScan() override;
 
-    // The answer allowance of the next scan, in milliseconds (0 to 1000); what it is now, widened
-    // or not.
+    // The operator's answer allowance, in milliseconds (0 to 1000): the least the scan's starts
+    // from. What it is now, widened or not.
     void setAnswerAllowance(int ms);
     int answerAllowance() const { return allowanceMs_; }
     // A probe's window at speed, in milliseconds.
@@ -57,12 +69,12 @@ signals:
     void probing(int address, int speed, int done, int total);
     void found(const trivex::link::ScanFinding& finding);
     void echoDetected();
-    // An acknowledge came after its window: the allowance is now ms.
+    // An acknowledge came later than its window and the port's hold: the allowance is now ms.
     void allowanceWidened(int ms);
     void finished(const QString& outcome);
 
 private:
-    enum class Phase { EchoCheck, Probe, Release };
+    enum class Phase { EchoCheck, Probe, Release, Tail };
 
     void nextProbe();
     void onReplies();
@@ -70,28 +82,44 @@ private:
     bool isFound(int address, int speed) const;
     // A finding for probe number probe of the plan, replyMs after its start frame; once each.
     void report(std::size_t probe, double replyMs, const QString& note);
-    // Takes acknowledges of earlier probes out of what was read: each is credited to its probe.
-    void creditLateAnswers();
-    // Waits the window of the current speed, then onTimeout.
-    void waitWindow();
+    // Sorts what was read: the adapter's echo is taken out, and acknowledges of earlier probes
+    // are credited to their probe or, too late for that, have the allowance widened and the
+    // probes from their own made again. What is left is the current probe's answer, part of an
+    // acknowledge, or stray bytes.
+    void sortReplies();
+    // Bytes read that are no acknowledge, told of probe, or, where the port holds reads longer
+    // than the window, its pass made again; true when told.
+    bool strayBytes(std::size_t probe, const protocol::Bytes& bytes);
+    // The latest probe of the current pass before probe before that nothing answered; none:
+    // plan_.size().
+    std::size_t lastSilentProbe(std::size_t before) const;
+    // Widens the allowance to ms and makes the probes from probe on again.
+    void probeAgainFrom(std::size_t probe, int ms);
+    // Waits ms, then onTimeout.
+    void wait(int ms);
     void finish(const QString& outcome);
     QString settingsAt(int speed) const;
+    // The time since probe's start frame, in milliseconds.
+    double sinceStartOf(std::size_t probe) const;
 
     Link& link_;
     QTimer timer_;
-    QElapsedTimer sinceProbe_;
-    QElapsedTimer clock_;           // since the scan started
-    std::vector<qint64> startedAt_; // when each probe's start frame went out, on clock_; -1 before
-    std::size_t restartFrom_ = 0;   // the probe to go on from after a late acknowledge; none: plan_.size()
+    QElapsedTimer clock_;                   // since the scan started
+    std::vector<qint64> startedAt_;         // when each probe's start frame went out, on clock_; -1 before
+    std::size_t restartFrom_ = 0;           // the probe to go on from after a late answer; none: plan_.size()
     std::vector<std::pair<int, int>> plan_; // address and speed of each probe
     std::size_t next_ = 0;
     Phase phase_ = Phase::Probe;
+    int lastSpeed_ = -1;    // of the last probe sent; -1 before the first
+    bool tailed_ = false;   // the wait at the end of the current pass is over
+    bool extended_ = false; // the current probe's window was lengthened for an acknowledge's rest
     protocol::Bytes reply_;
     std::vector<ScanFinding> findings_;
     bool running_ = false;
     bool echoSeen_ = false;
-    int setAllowanceMs_ = kDefaultAnswerAllowanceMs;
-    int allowanceMs_ = kDefaultAnswerAllowanceMs;
+    int floorMs_ = kDefaultAnswerAllowanceMs;
+    int allowanceMs_ = kModuleAnswerMs;
+    int holdMs_ = 0; // what the port holds reads back for
     QString originalSettings_;
     bool originalEcho_ = false;
     int originalThreshold_ = 0;

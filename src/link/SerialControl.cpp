@@ -138,10 +138,25 @@ bool SerialControl::openDevice(const QString& path) {
     }
     lastError_.clear();
     openedPath_ = path;
+    // A USB adapter is asked not to hold small reads (replies) back; where its driver refuses,
+    // the port's state says so.
+    lowLatency_ = isUsbSerial(path) ? requestLowLatency(static_cast<int>(port_.handle())) : LowLatency{};
     return true;
 }
 
+int SerialControl::readHoldMs() const {
+    if (network_) {
+        return static_cast<int>(std::ceil(net_.roundTripMs())) + kDefaultReadHoldMs;
+    }
+    const std::optional<int> latency = adapterLatencyMs(openedPath_);
+    return latency ? *latency + 1 : kDefaultReadHoldMs;
+}
+
 void SerialControl::closeDevice() {
+    if (port_.isOpen()) {
+        restoreLatency(static_cast<int>(port_.handle()), lowLatency_);
+    }
+    lowLatency_ = LowLatency{};
     port_.close();
     net_.close();
     if (lockHandle_ >= 0) {

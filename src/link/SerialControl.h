@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Latency.h"
 #include "link/LineSettings.h"
 #include "link/NetworkPort.h"
 #include "link/PortMap.h"
@@ -102,6 +103,13 @@ public:
     // Whether the line speed is set from here: not on a raw port on the network, whose line runs
     // at the server's speed.
     bool setsLineSpeed() const;
+    // How long the port may hold what it reads before the program sees it, in milliseconds:
+    // the adapter's latency timer where its driver reports one, an open connection's round trip
+    // and then some on the network, else kDefaultReadHoldMs.
+    int readHoldMs() const;
+    // For a USB adapter whose driver refused low-latency mode: why, for the port's state; empty
+    // otherwise.
+    const QString& latencyRefused() const { return lowLatency_.refused; }
     // For a port on the network: the round trip measured when its connection was made; 0 for a
     // local port.
     double roundTripMs() const;
@@ -164,7 +172,8 @@ private:
     QString lostBecause_;
     QString openedPath_;
     DeviceIdentity identity_;
-    int lockHandle_ = -1; // holds the advisory lock that other serial programs honour
+    int lockHandle_ = -1;   // holds the advisory lock that other serial programs honour
+    LowLatency lowLatency_; // asked of a USB adapter's driver while it is open
 };
 
 } // namespace trivex::link

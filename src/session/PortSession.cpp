@@ -172,11 +172,18 @@ QString PortSession::portState() const {
     }
     if (port.PortOpen()) {
         // A raw port on the network runs at the server's speed, whatever the settings say.
+        const QString held =
+            port.latencyRefused().isEmpty()
+                ? QString()
+                : QStringLiteral("; its driver refused low-latency mode (%1), so replies may "
+                                 "be held up to %2 ms")
+                      .arg(port.latencyRefused())
+                      .arg(port.readHoldMs());
         return QStringLiteral("COM%1 open: %2 at %3")
                    .arg(port.CommPort())
                    .arg(device,
                         port.setsLineSpeed() ? port.Settings() : QStringLiteral("the server's speed")) +
-               roundTrip(port);
+               roundTrip(port) + held;
     }
     if (port.isConnecting()) {
         return QStringLiteral("COM%1 connecting: %2 (told within %3 s).")

@@ -8,11 +8,14 @@
 namespace trivex::test {
 
 // Virtual modules ("101", "112:4800") on a pseudo-terminal published at path, answering
-// answerMs after a frame (plus their reply's wire time), in this process.
+// answerMs after a frame (plus their reply's wire time), behind an adapter that holds reads for
+// latencyMs, in this process.
 struct VirtualBus {
-    VirtualBus(const QStringList& modules, const QString& path, int answerMs = 2, bool echo = false)
+    VirtualBus(const QStringList& modules, const QString& path, int answerMs = 2, bool echo = false,
+               int latencyMs = 0)
         : bus(settingsOf(modules))
         , pty(bus, answerMs, echo) {
+        pty.setLatency(latencyMs);
         QString error;
         if (!pty.open(path, &error)) {
             qFatal("%s", qPrintable(error));

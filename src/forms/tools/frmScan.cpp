@@ -68,9 +68,10 @@ frmScan::frmScan(session::PortSession& session)
     spnAllowance->setSuffix(QStringLiteral(" ms"));
     spnAllowance->setValue(link::kDefaultAnswerAllowanceMs);
     spnAllowance->setToolTip(
-        QStringLiteral("How long each probe waits for an answer beyond its bytes' time on the wire. "
-                       "USB adapters hold small reads for up to 16 ms; an answer that comes later is "
-                       "still credited, and the allowance widens for the rest of the scan."));
+        QStringLiteral("The least each probe waits for an answer beyond its bytes' time on the wire. "
+                       "The scan allows for a module's answer time itself; answers that the adapter or "
+                       "the network holds back are credited when they come, and a module slower than the "
+                       "window widens it for the rest of the scan."));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Addresses:"), range);
     form->addRow(QStringLiteral("Speeds:"), speeds);
