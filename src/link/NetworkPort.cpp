@@ -88,12 +88,14 @@ void NetworkPort::open(const NetworkAddress& address, const LineSettings& settin
     settingsUnanswered_ = 0;
     roundTripMs_ = 0;
     turnedAway_.clear();
+    trying_ = true;
     sinceStart_.start();
     deadline_.start(kConnectTimeoutMs);
     socket_.connectToHost(address.host, address.port);
 }
 
 void NetworkPort::close() {
+    trying_ = false;
     again_.stop();
     deadline_.stop();
     idle_.stop();
@@ -140,6 +142,7 @@ void NetworkPort::applySettings(const LineSettings& settings) {
 
 void NetworkPort::becomeReady() {
     deadline_.stop();
+    trying_ = false;
     ready_ = true;
     if (address_.kind == NetworkAddress::Kind::Rfc2217) {
         idle_.start();
@@ -266,8 +269,8 @@ void NetworkPort::onSocketError() {
 }
 
 void NetworkPort::fail(const QString& reason) {
-    if (socket_.state() == QAbstractSocket::UnconnectedState && !deadline_.isActive() && !ready_) {
-        return; // failed already
+    if (!trying_ && !ready_) {
+        return; // failed already, or closed
     }
     close();
     emit failed(reason);

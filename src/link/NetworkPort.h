@@ -40,9 +40,7 @@ public:
     void open(const NetworkAddress& address, const LineSettings& settings);
     void close();
     bool isReady() const { return ready_; }
-    bool isConnecting() const {
-        return !ready_ && (socket_.state() != QAbstractSocket::UnconnectedState || again_.isActive());
-    }
+    bool isConnecting() const { return trying_; }
 
     void write(const protocol::Bytes& bytes);
     // The data received since the last call.
@@ -83,6 +81,7 @@ private:
     int settingsUnanswered_ = 0; // answers still due to the line settings sent at the start
     bool comPortAccepted_ = false;
     bool ready_ = false;
+    bool trying_ = false; // from open() until ready or told why not
     double roundTripMs_ = 0;
     std::set<std::pair<int, int>> refused_; // options refused once, so that no refusal loops
 };

@@ -315,17 +315,18 @@ bool SerialControl::switchSettings(const QString& text) {
 }
 
 void SerialControl::drainOutput() {
-    // Bytes already written go out at the speed they were written at. Bounded by the time they
-    // take on the wire at the slower of the modules' speeds, and a little more: a far end that
-    // reads nothing (a stopped pseudo-terminal peer) must not hold the program up.
+    // Bytes already written go out at the speed they were written at (a pseudo-terminal's far
+    // end, a virtual module, reads them at whatever speed the line has when it reads). Bounded
+    // by the time they take on the wire at the slower of the modules' speeds and kDrainLimitMs:
+    // a far end that reads nothing (a stopped peer) must not hold the program up for long.
     port_.flush();
     const int fd = static_cast<int>(port_.handle());
     int queued = 0;
     if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) {
         return;
     }
-    const QDeadlineTimer deadline(
-        10 + static_cast<qint64>(std::ceil(protocol::wireMs(static_cast<std::size_t>(queued), 4800))));
+    const QDeadlineTimer deadline(kDrainLimitMs + static_cast<qint64>(std::ceil(protocol::wireMs(
+                                                      static_cast<std::size_t>(queued), 4800))));
     while (!deadline.hasExpired() && ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
         ::usleep(500);
     }

@@ -148,6 +148,7 @@ private:
     void onNetworkFailed(const QString& reason);
 
     static constexpr int kRetryInterval = 1000;        // ms
+    static constexpr int kDrainLimitMs = 250;          // beyond the wire time of what waits
     static constexpr int kLongestRetryInterval = 8000; // ms, for a serial server that stays away
 
     QSerialPort port_;

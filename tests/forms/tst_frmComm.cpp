@@ -114,6 +114,9 @@ void tst_frmComm::setMovesTheTrafficToAnotherPort() {
     QTRY_VERIFY(second_->received().size() >= 2u);
     QCOMPARE(toHex(second_->received()), toHex(hex("FE 14")));
     QCOMPARE(bench_->peer.received(), std::string());
+    // A port lost while the window is open: its state line says so at once.
+    second_.reset();
+    QTRY_VERIFY2(w.stateText().contains("went away"), qPrintable(w.stateText()));
     // Nothing is stored until the window closes.
     QCOMPARE(bench_->get("Settings", "CommPort"), QStringLiteral("1"));
     w.close();
@@ -160,14 +163,16 @@ void tst_frmComm::setSwitchesThePortOrChangesNothing() {
     QFETCH(bool, open);
     frmComm& w = this->open(start);
     test::act(&w, script + "; click cmdSetPort");
-    QTEST(main_->session().variables().strCommPort + ' ' + main_->session().variables().strSettings, "variables");
+    QTEST(main_->session().variables().strCommPort + ' ' + main_->session().variables().strSettings,
+          "variables");
     QCOMPARE(main_->session().MSComm1().PortOpen(), open);
     QFETCH(QString, state);
     QVERIFY2(w.stateText().startsWith(state), qPrintable(w.stateText()));
     QCOMPARE(w.cboComm->count() + w.cboBaud->count(), 9);
     if (open) {
-        QCOMPARE(bench_->peer.lineSpeed(),
-                 main_->session().variables().strSettings.startsWith("9600") ? speed_t(B9600) : speed_t(B4800));
+        QCOMPARE(bench_->peer.lineSpeed(), main_->session().variables().strSettings.startsWith("9600")
+                                               ? speed_t(B9600)
+                                               : speed_t(B4800));
     }
     // Switching the port leaves the device selection alone.
     QCOMPARE(main_->statusText(), QStringLiteral("Device Not Selected"));

@@ -267,29 +267,33 @@ void tst_frmLCD::defaultScreenLinesArePaddedShownAndStored() {
     QCOMPARE(bench_->get("LCD", "Line2"), QString(16, 'B'));
 }
 
-// What the operator changed is stored, bitmap cells included; what was left alone keeps what
-// the file holds by then (another copy wrote Line2 meanwhile); an untouched cell is never written.
+// What the operator changed is stored, bitmap cells included; every key left alone keeps what
+// the file holds by then (another copy wrote them meanwhile); an untouched cell is never written.
 void tst_frmLCD::closingStoresWhatWasChanged() {
     bench_ = std::make_unique<test::Bench>();
     bench_->set("LCD", "Custom1", "7");
+    bench_->set("LCD", "Baud", "4800");
     frmLCD& first = open();
     QPointer<frmLCD> guard(&first);
     test::act(&first, "text txtCustom(0)=99; text cboUID=abc");
-    bench_->set("LCD", "Line2", "OTHER COPY");
+    for (const char* key : {"Baud", "Line1", "Line2"}) {
+        bench_->set("LCD", key, key == QLatin1String("Baud") ? "9600" : "OTHER COPY");
+    }
     first.close();
     QTRY_VERIFY(!guard); // destroyed on close
     QCOMPARE(bench_->get("LCD", "UID"), QStringLiteral("abc"));
-    QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("4800")); // missing: written
-    QCOMPARE(bench_->get("LCD", "Line2"), QStringLiteral("OTHER COPY"));
+    QCOMPARE(bench_->get("LCD", "Baud") + ' ' + bench_->get("LCD", "Line1") + ' ' +
+                 bench_->get("LCD", "Line2"),
+             QStringLiteral("9600 OTHER COPY OTHER COPY"));
     QCOMPARE(bench_->get("LCD", "Custom1"), QStringLiteral("99"));
     QCOMPARE(test::readFile(bench_->iniPath()).count("Custom"), 1);
     main_->mnuConfig->trigger();
     QCOMPARE(main_->configWindow()->txtCustom[0]->text(), QStringLiteral("99"));
     QCOMPARE(main_->configWindow()->cboUID->currentText(), QStringLiteral("abc"));
     // Closing the main window closes this one too, and its settings are stored.
-    main_->configWindow()->opt9600->click();
+    main_->configWindow()->opt4800->click();
     main_->close();
-    QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("9600"));
+    QCOMPARE(bench_->get("LCD", "Baud"), QStringLiteral("4800"));
 }
 
 void tst_frmLCD::rowLabelShowsTheBitmap() {

@@ -3,10 +3,10 @@
 // (nested waits there too, as an exchange started during another's wait).
 
 #include "link/BusScan.h"
-#include "link/PortAccess.h"
-#include "link/PortMap.h"
 #include "link/LineSettings.h"
 #include "link/Link.h"
+#include "link/PortAccess.h"
+#include "link/PortMap.h"
 #include "support/Hex.h"
 #include "support/PtyPeer.h"
 #include "support/Rows.h"
@@ -185,6 +185,8 @@ void tst_link::refusesWhatCannotBeOpened_data() {
     // A session's terminal, even one nobody else would notice being taken: never touched.
     QTest::newRow("the terminal of a session")
         << "session" << line << "is the terminal of a login or shell session";
+    QTest::newRow("the terminal of a session, through a symlink")
+        << "session-link" << line << "is the terminal of a login or shell session";
 }
 
 void tst_link::refusesWhatCannotBeOpened() {
@@ -216,13 +218,18 @@ void tst_link::refusesWhatCannotBeOpened() {
     int lockHolder = -1;
     pid_t leader = 0;
     termios before{};
-    if (device == "flock" || device == "session") {
+    if (device == "flock" || device.startsWith("session")) {
         const bool flock = device == "flock";
+        const bool linked = device == "session-link";
         locked = std::make_unique<PtyPeer>();
         device = locked->slavePath();
-        configure(second, device, settings);
         lockHolder = ::open(qPrintable(device), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QVERIFY(!flock || ::flock(lockHolder, LOCK_EX | LOCK_NB) == 0);
+        if (linked) { // a stale link, say, to a pseudo-terminal that is somebody's terminal now
+            QVERIFY(QFile::link(device, dir.filePath("bus")));
+            device = dir.filePath("bus");
+        }
+        configure(second, device, settings);
     }
     if (reason.contains("session")) {
         // A child that makes the terminal the controlling terminal of a session of its own.

@@ -132,6 +132,9 @@ void tst_settings::readsWhatHandEditingLeaves_data() {
         "LCD", "Line1", QStringLiteral("Gr\u00FC\u00DFe"));
     row("UTF-8 with byte order mark", "\xEF\xBB\xBF[LCD]\nLine1=\xC3\xA9t\n", "LCD", "Line1",
         QStringLiteral("\u00E9t"));
+    // The encoding is the whole file's: bytes that would be UTF-8 in an 8-bit file are two characters.
+    row("UTF-8 bytes in an 8-bit file", "[LCD]\nLine1=Gr\xFC\nLine2=\xC3\xA9t\n", "LCD", "Line2",
+        QStringLiteral("\u00C3\u00A9t"));
     row("key in the wrong section", "[Settings]\nUID=7\n[LCD]\n", "LCD", "UID", "");
     row("text after a section name", "[LCD] ; the bench module\nUID=7\n", "LCD", "UID", "7");
     row("first of duplicate sections wins", "[LCD]\nBaud=4800\n[LCD]\nUID=9\n", "LCD", "UID", "");

@@ -27,6 +27,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -369,6 +370,12 @@ void tst_tools::busScanFindsTheModules() {
         scan.chk4800->setChecked(false);
     }
     QSignalSpy finished(&scan.scan(), &link::BusScan::finished);
+    std::vector<std::pair<int, double>> probes; // speed, and when its start frame went out (ms)
+    QElapsedTimer clock;
+    clock.start();
+    connect(&scan.scan(), &link::BusScan::probing, this, [&](int, int speed, int, int) {
+        probes.emplace_back(speed, static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    });
     click(scan.cmdScan);
     QCOMPARE(scan.cmdScan->text(), QStringLiteral("Stop"));
     QVERIFY(!main_->cmdSelect->isEnabled() && !main_->mnuConfig->isEnabled()); // the main window waits
@@ -394,6 +401,15 @@ void tst_tools::busScanFindsTheModules() {
     QCOMPARE(scan.tblFound->rowCount(), seen.size());
     if (answerMs > 20) { // later than the window and any hold: widened to what it met
         QVERIFY(scan.spnAllowance->value() > allowance);
+    }
+    // No start frame goes out while an answer to the one before may still be on the line: its
+    // bytes and an acknowledge at that speed, and a module's answer time.
+    for (std::size_t i = 1; i < probes.size(); ++i) {
+        const auto [speed, at] = probes[i];
+        if (speed == probes[i - 1].first) {
+            QVERIFY2(at - probes[i - 1].second >= protocol::wireMs(4, speed) + link::kModuleAnswerMs - 0.5,
+                     qPrintable(QStringLiteral("%1 ms at %2").arg(at - probes[i - 1].second).arg(speed)));
+        }
     }
     QCOMPARE(scan.lblEcho->text().isEmpty(), !echo);
     QCOMPARE(QAccessible::queryAccessibleInterface(scan.lblEcho)->text(QAccessible::Name),
