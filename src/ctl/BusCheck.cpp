@@ -10,6 +10,14 @@
 
 namespace trivex::ctl {
 
+namespace {
+
+// An address that must be free is heard the whole reply window, as the exchanges hear it:
+// whatever comes in it takes the address.
+constexpr std::int16_t kFreeWindowTicks = link::kReplyTicks;
+
+} // namespace
+
 QString speedWords(int speed) {
     return speed > 0 ? QStringLiteral("%1 bit/s").arg(speed) : QStringLiteral("the server's speed");
 }
@@ -31,7 +39,7 @@ QString BusCheck::answersAt(int address, const std::vector<int>& speeds) {
     QString told;
     for (int speed : speeds) {
         atSpeed(speed);
-        const protocol::Bytes heard = link_.probe(static_cast<std::uint8_t>(address));
+        const protocol::Bytes heard = link_.probe(static_cast<std::uint8_t>(address), kFreeWindowTicks);
         if (!heard.empty()) {
             link_.SendCommand(protocol::stopFrame()); // whatever answered is released
             told = QStringLiteral("address %1 answers at %2 (%3)")
@@ -48,7 +56,7 @@ Census BusCheck::at(int address, const std::vector<int>& speeds) {
     Census census;
     for (int speed : speeds) {
         atSpeed(speed);
-        const protocol::Bytes heard = link_.probe(static_cast<std::uint8_t>(address));
+        const protocol::Bytes heard = link_.probe(static_cast<std::uint8_t>(address), link::kReplyTicks);
         if (heard.empty()) {
             continue;
         }

@@ -107,7 +107,7 @@ bool Link::selectDevice(std::uint8_t address) {
     return vars_.bResponse;
 }
 
-protocol::Bytes Link::probe(std::uint8_t address) {
+protocol::Bytes Link::probe(std::uint8_t address, std::int16_t ticks) {
     protocol::Bytes heard;
     const int threshold = MSComm1.RThreshold();
     holdReplies(true);
@@ -117,7 +117,9 @@ protocol::Bytes Link::probe(std::uint8_t address) {
         connect(&MSComm1, &SerialControl::OnComm, this, [this, &heard] { heard += MSComm1.Input(); });
     vars_.bytAddress = address;
     SendCommand(protocol::startFrame(address));
-    waitForReply();
+    MSComm1.setAwaitingReply(true);
+    WaitTicks(ticks);
+    MSComm1.setAwaitingReply(false);
     heard += MSComm1.Input();
     disconnect(connection);
     MSComm1.setRThreshold(threshold);

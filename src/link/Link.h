@@ -52,10 +52,10 @@ public:
     // Input status query to whatever module bytAddress names.
     InputOutcome queryInput();
 
-    // A start frame to address, and every byte that comes back within the reply window, as it
-    // comes: for a check that must see a second module, a garbled or a stray answer, not only
-    // an acknowledge. What answered stays selected.
-    protocol::Bytes probe(std::uint8_t address);
+    // A start frame to address, and every byte that comes back within ticks of the wait timer,
+    // as it comes: for a check that must see a second module, a garbled or a stray answer, not
+    // only an acknowledge. What answered stays selected.
+    protocol::Bytes probe(std::uint8_t address, std::int16_t ticks);
 
     // The two writes of a configuration command, straight to the port. False when either did
     // not go out (the port is closed or went away). A start frame that went out without its
