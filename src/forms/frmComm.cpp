@@ -1,6 +1,7 @@
 #include "forms/frmComm.h"
 
 #include "forms/frmCommLayout.h"
+#include "forms/kit/Keyboard.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
@@ -47,6 +48,7 @@ frmComm::frmComm(session::PortSession& session)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmComm"));
     setWindowTitle(QStringLiteral("Comm Port Settings"));
+    closeOnEscape(this);
     controls_.build(this, frmCommLayout());
     cboComm = controls_.get<QComboBox>("cboComm");
     cboBaud = controls_.get<QComboBox>("cboBaud");

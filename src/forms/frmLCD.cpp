@@ -1,6 +1,7 @@
 #include "forms/frmLCD.h"
 
 #include "forms/frmLCDLayout.h"
+#include "forms/kit/Keyboard.h"
 #include "forms/kit/LineBox.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/StoreSettings.h"
@@ -18,6 +19,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -30,6 +32,9 @@ namespace trivex::forms {
 namespace {
 
 const QString kSection = QStringLiteral("LCD");
+// How the glyph editor of a row is opened, as its label tells it.
+const QString kEditorKeys =
+    QStringLiteral("Click to draw it, or press Enter or Space on this label, or F2 in a cell of the row.");
 constexpr int kCellLength = 3;
 
 const QString kCellRefused = QStringLiteral("CHAR %1, byte %2: \"%3\" is not a whole number from 0 to 255.\n"
@@ -74,8 +79,16 @@ frmLCD::frmLCD(session::PortSession& session)
         QLabel* label = controls_.get<QLabel>(QStringLiteral("Label%1").arg(k));
         label->installEventFilter(this);
         label->setCursor(Qt::PointingHandCursor);
+        // It takes the focus from a click or an assistive tool, and is no tab stop: the laid-out
+        // tab order stays as it is.
+        label->setFocusPolicy(Qt::ClickFocus);
+        label->setAccessibleDescription(kEditorKeys);
         rowLabels[static_cast<std::size_t>(k - 1)] = label;
     }
+    for (QLineEdit* cell : txtCustom) {
+        cell->installEventFilter(this);
+    }
+    closeOnEscape(this);
     cboUID->setAccessibleName(QStringLiteral("UID"));
     txtSU1->setAccessibleName(QStringLiteral("Line 1 of the default screen"));
     txtSU2->setAccessibleName(QStringLiteral("Line 2 of the default screen"));
@@ -260,7 +273,7 @@ QString frmLCD::bitmapPicture(int character) const {
         }
         html += QStringLiteral("</tr>");
     }
-    return html + QStringLiteral("</table>click to draw");
+    return html + QStringLiteral("</table>") + kEditorKeys;
 }
 
 void frmLCD::markCell(QLineEdit* cell, bool bad) {
@@ -288,8 +301,24 @@ void frmLCD::openGlyphEditor(int character) {
 }
 
 // A row label shows its character's picture when hovered, and opens the glyph editor when
-// clicked.
+// clicked, or with Enter or Space once it has the focus; F2 in a cell of the row opens it too.
 bool frmLCD::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        for (int i = 0; i < kBitmapCells; ++i) {
+            if (watched == txtCustom[static_cast<std::size_t>(i)] && key == Qt::Key_F2) {
+                openGlyphEditor(i / 8 + 1);
+                return true;
+            }
+        }
+        for (int k = 1; k <= kBitmapRows; ++k) {
+            if (watched == rowLabels[static_cast<std::size_t>(k - 1)] &&
+                (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+                openGlyphEditor(k);
+                return true;
+            }
+        }
+    }
     for (int k = 1; k <= kBitmapRows; ++k) {
         QLabel* label = rowLabels[static_cast<std::size_t>(k - 1)];
         if (watched != label) {

@@ -123,18 +123,19 @@ void frmMain::buildWindow() {
     mnuConfig = menuBar()->addAction(QStringLiteral("LCD Settings"));
     mnuConfig->setObjectName(QStringLiteral("mnuConfig"));
     // What the program offers beyond the laid-out windows, in windows of their own.
-    mnuTools = menuBar()->addMenu(QStringLiteral("Tools"));
+    // Its entries carry mnemonics, which the laid-out captions have none of.
+    mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
-    mnuTraffic = mnuTools->addAction(QStringLiteral("Traffic Monitor"));
+    mnuTraffic = mnuTools->addAction(QStringLiteral("&Traffic Monitor"));
     mnuTraffic->setObjectName(QStringLiteral("mnuTraffic"));
-    mnuScan = mnuTools->addAction(QStringLiteral("Scan Bus"));
+    mnuScan = mnuTools->addAction(QStringLiteral("&Scan Bus"));
     mnuScan->setObjectName(QStringLiteral("mnuScan"));
-    mnuNetwork = mnuTools->addAction(QStringLiteral("Network Ports\u2026"));
+    mnuNetwork = mnuTools->addAction(QStringLiteral("&Network Ports\u2026"));
     mnuNetwork->setObjectName(QStringLiteral("mnuNetwork"));
 
     // F10 takes the keyboard to the menu bar, as Alt alone does: the menu bar watches this
     // window for Alt pressed (a key event of Alt reports the modifiers held before it, none)
-    // and released.
+    // and released. Its first entry is shown selected (the style draws it so).
     auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(menuKey, &QShortcut::activated, this, [this] {
         for (QEvent::Type type : {QEvent::ShortcutOverride, QEvent::KeyRelease}) {
@@ -350,7 +351,7 @@ void frmMain::mnuComm_Click() {
 }
 
 void frmMain::mnuTraffic_Click() {
-    bringUp(frmTraffic_);
+    bringUp(frmTraffic_, true);
 }
 
 frmTraffic* frmMain::trafficWindow() const {
@@ -358,11 +359,11 @@ frmTraffic* frmMain::trafficWindow() const {
 }
 
 void frmMain::mnuScan_Click() {
-    bringUp(frmScan_);
+    bringUp(frmScan_, true);
 }
 
 void frmMain::mnuNetwork_Click() {
-    bringUp(frmNetwork_);
+    bringUp(frmNetwork_, true);
 }
 
 frmNetworkPorts* frmMain::networkWindow() const {

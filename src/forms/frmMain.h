@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/kit/Controls.h"
+#include "forms/kit/Style.h"
 #include "session/PortSession.h"
 
 #include <QMainWindow>
@@ -139,9 +140,15 @@ private:
     std::optional<std::uint8_t> selectedPosition(QComboBox* list);
     void applyLook(const QColor& background, const QColor& text);
     // Creates a secondary window on first use and shows it, or brings the open one forward.
-    template <class Window> void bringUp(QPointer<Window>& window) {
+    // A window opens on the screen that holds this one: a laid-out one centred there, a tool
+    // window beside this one where there is room, and wholly on the screen, shrunk to fit.
+    template <class Window> void bringUp(QPointer<Window>& window, bool beside = false) {
         if (!window) {
             window = new Window(session_);
+            window->setScreen(screen());
+            if (beside) {
+                placeBeside(window, this);
+            }
             window->show();
             return;
         }

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -320,6 +321,10 @@ void tst_frmMain::everyMenuEntryIsReachedFromTheKeyboard() {
         QTest::keyClick(target, key);
     };
     key(Qt::Key_F10);
+    // The first entry is shown selected: drawn in the highlight colour.
+    const QRect first = w.menuBar()->actionGeometry(w.mnuComm);
+    QCOMPARE(w.menuBar()->grab().toImage().pixelColor(first.left() + 2, first.center().y()),
+             w.menuBar()->palette().color(QPalette::Highlight));
     for (Qt::Key step : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}) {
         key(step);
     }

@@ -251,7 +251,7 @@ void tst_panel::windowIsLaidOutAsDrawn() {
     for (const QAction* menu : w.menuBar()->actions()) {
         menus << menu->text();
     }
-    QCOMPARE(menus, QStringList({"Communication", "LCD Settings", "Tools"})); // after the laid-out two
+    QCOMPARE(menus, QStringList({"Communication", "LCD Settings", "&Tools"})); // after the laid-out two
     // The line boxes belong to the window but lie inside the "TRIVEX" frame, drawn above it.
     QCOMPARE(w.txtLine1->parentWidget(), w.centralWidget());
     const QObjectList& stack = w.centralWidget()->children();

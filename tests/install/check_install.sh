@@ -7,6 +7,11 @@ build="$1"
 prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
+# What the install takes from the build is what ./run builds: the three programs and the icons
+# they are built with (a man page compressed at build time was missing after ./run).
+taken=$(grep -ho "\"$build/[^\"]*\"" $(find "$build" -name cmake_install.cmake) | tr -d '"' | sort -u |
+  grep -vxE "$build/(trivex|trivex-sim|trivexctl|icons/|.*cmake_install\.cmake|\\\$\{CMAKE_INSTALL_MANIFEST\})" || true)
+[ -z "$taken" ] || { echo "the install takes files that ./run does not build:"; echo "$taken"; exit 1; }
 cd "$prefix"
 for file in bin/trivex bin/trivex-sim bin/trivexctl share/man/man1/trivex.1.gz share/man/man1/trivex-sim.1.gz \
             share/man/man1/trivexctl.1.gz share/bash-completion/completions/trivexctl \

@@ -268,20 +268,23 @@ void tst_net::simulatorHoldsUpUnderAnyClient() {
         return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLong();
     };
     if (client == "flood") {
-        // Start frames and input queries as fast as they go, for a second, and nothing read.
+        // Start frames and input queries as fast as they go, and nothing read (little room to
+        // read into, either): the simulator drops the client, at whatever pace this machine goes.
+        first.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
         first.setReadBufferSize(1);
         const QByteArray burst = QByteArray("\xEF\x65\xFE\x02").repeated(4096);
         QElapsedTimer flooding;
         flooding.start();
-        while (flooding.elapsed() < 1000 && first.state() == QAbstractSocket::ConnectedState) {
+        long peakKiB = 0;
+        while (first.state() == QAbstractSocket::ConnectedState && flooding.elapsed() < 30000) {
             if (first.bytesToWrite() < burst.size()) {
                 first.write(burst);
             }
             first.waitForBytesWritten(10);
+            peakKiB = std::max(peakKiB, residentKiB());
         }
-        QVERIFY2(residentKiB() < 100 * 1024, qPrintable(QString::number(residentKiB())));
-        // A client that reads nothing is dropped.
-        QTRY_VERIFY_WITH_TIMEOUT(first.state() == QAbstractSocket::UnconnectedState, 5000);
+        QCOMPARE(first.state(), QAbstractSocket::UnconnectedState); // dropped
+        QVERIFY2(peakKiB < 100 * 1024, qPrintable(QString::number(peakKiB)));
     } else if (client == "half") {
         first.write("\xEF\x65\xFE"); // a start frame, and a command cut off after its prefix
         QVERIFY(QTest::qWaitFor([&] { return first.bytesAvailable() >= 2; }, 1000)); // all of it arrived

@@ -33,6 +33,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -42,6 +43,7 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
 
 using namespace trivex;
@@ -76,6 +78,8 @@ private slots:
     void glyphEditorCancelledChangesNothing();
     void characterSetsAreSavedAndOpenedWhole();
     void networkPortsAreSetTestedAndUsed();
+    void everyWindowIsOnScreenAndAnswersTheKeyboard_data();
+    void everyWindowIsOnScreenAndAnswersTheKeyboard();
 
 private:
     // "Configure LCD" with its cells as given (",": the cells in order), and the editor of
@@ -377,7 +381,7 @@ void tst_tools::busScanFindsTheModules() {
         probes.emplace_back(speed, static_cast<double>(clock.nsecsElapsed()) / 1e6);
     });
     click(scan.cmdScan);
-    QCOMPARE(scan.cmdScan->text(), QStringLiteral("Stop"));
+    QCOMPARE(scan.cmdScan->text(), QStringLiteral("&Stop"));
     QVERIFY(!main_->cmdSelect->isEnabled() && !main_->mnuConfig->isEnabled()); // the main window waits
     // Behind an echoing adapter "Ignore adapter echo" is ticked while the scan runs: the choice
     // holds from its end on.
@@ -536,6 +540,12 @@ void tst_tools::characterSetsAreSavedAndOpenedWhole() {
         QDir::temp().filePath(QStringLiteral("trivex-set-%1.ini").arg(QCoreApplication::applicationPid()));
     openEditor(cells, 1, [&](forms::frmGlyph& editor) { QVERIFY(editor.saveSet(path)); });
     QVERIFY(test::readFile(path).contains("[LCD]\nCustom1=0\n"));
+    // Cells nobody filled in yet are blank rows, as the editor shows them.
+    main_.reset();
+    openEditor("", 2, [&](forms::frmGlyph& editor) { QVERIFY(editor.saveSet(path + ".blank")); });
+    QVERIFY(test::readFile(path + ".blank").endsWith("Custom63=0\nCustom64=0\n"));
+    QFile::remove(path + ".blank");
+    main_.reset();
     forms::frmLCD& config = openEditor(QString("9,").repeated(63) + "9", 5, [&](forms::frmGlyph& editor) {
         MessageWatcher messages;
         for (const auto& [content, key] : {std::pair{"[LCD]\nCustom1=1\n", "Custom2 is missing"},
@@ -589,6 +599,85 @@ void tst_tools::networkPortsAreSetTestedAndUsed() {
     click(w.cmdRemove);
     QCOMPARE(bench_->get("Ports", "COM4"), QString());
     QCOMPARE(w.tblPorts->rowCount(), 0);
+}
+
+// Every window the main window opens: wholly on its screen (a laptop's 1280 x 800; a tool window
+// beside it, here to its right, as it sits in the screen's bottom left corner), a mnemonic of its
+// own at work, and Escape closing it as its close button does. From Configure LCD, the glyph editor of a row
+// opens from the keyboard: F2 in a cell of the row, or Enter or Space on its label.
+void tst_tools::everyWindowIsOnScreenAndAnswersTheKeyboard_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("mnemonic"); // with Alt; 0: the laid-out captions have none
+    test::row("Traffic Monitor", "traffic", int(Qt::Key_P));
+    test::row("Scan Bus", "scan", int(Qt::Key_S));
+    test::row("Network Ports", "network", int(Qt::Key_S));
+    test::row("Comm Port Settings", "comm", 0);
+    test::row("Configure LCD", "lcd", 0);
+}
+
+void tst_tools::everyWindowIsOnScreenAndAnswersTheKeyboard() {
+    QFETCH(QString, window);
+    QFETCH(int, mnemonic);
+    openScan({"101"});
+    main_->scanWindow()->close();
+    QTRY_VERIFY(!main_->scanWindow());
+    main_->show();
+    const QRect room = main_->screen()->availableGeometry();
+    main_->move(room.bottomLeft() - QPoint(0, main_->frameGeometry().height()));
+    QApplication::setActiveWindow(main_.get());
+    QTest::keyClick(main_.get(), Qt::Key_T, Qt::AltModifier); // the Tools menu
+    QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(main_->mnuTools));
+    QApplication::activePopupWidget()->close();
+    const std::map<QString, std::pair<QAction*, std::function<QWidget*()>>> windows{
+        {"traffic", {main_->mnuTraffic, [this] { return main_->trafficWindow(); }}},
+        {"scan", {main_->mnuScan, [this] { return main_->scanWindow(); }}},
+        {"network", {main_->mnuNetwork, [this] { return main_->networkWindow(); }}},
+        {"comm", {main_->mnuComm, [this] { return main_->commWindow(); }}},
+        {"lcd", {main_->mnuConfig, [this] { return main_->configWindow(); }}}};
+    windows.at(window).first->trigger();
+    QPointer<QWidget> opened = windows.at(window).second();
+    QVERIFY(opened && QTest::qWaitForWindowExposed(opened));
+    QVERIFY2(room.contains(opened->frameGeometry()), qPrintable(window));
+    QVERIFY(!mnemonic || opened->frameGeometry().left() > main_->frameGeometry().right());
+    QApplication::setActiveWindow(opened);
+    if (mnemonic) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(mnemonic), Qt::AltModifier);
+        if (window == "traffic") {
+            QTRY_VERIFY(main_->trafficWindow()->cmdPause->isChecked());
+        } else if (window == "scan") {
+            QTRY_VERIFY(main_->scanWindow()->scan().isRunning()); // and Escape stops it
+        } else {
+            QTRY_VERIFY(!main_->networkWindow()->lblState->text().isEmpty()); // no URL: refused
+        }
+    }
+    if (window == "lcd") {
+        forms::frmLCD& config = *main_->configWindow();
+        QStringList edited;
+        auto editor = [&] { // what comes up is seen, and cancelled
+            QTimer::singleShot(0, this, [&] {
+                edited << QApplication::activeModalWidget()->windowTitle();
+                static_cast<QDialog*>(QApplication::activeModalWidget())->reject();
+            });
+        };
+        config.txtCustom[13]->setFocus();
+        editor();
+        QTest::keyClick(config.txtCustom[13], Qt::Key_F2);
+        config.rowLabels[2]->setFocus(); // as a click or an assistive tool gives it
+        for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+            editor();
+            QTest::keyClick(config.rowLabels[2], key);
+        }
+        QCOMPARE(edited, QStringList({"CHAR 2", "CHAR 3", "CHAR 3"}));
+        QVERIFY(config.rowLabels[2]->toolTip().isEmpty() &&
+                config.rowLabels[2]->accessibleDescription().contains("F2"));
+        test::act(&config, "text cboUID=133");
+    }
+    QApplication::setActiveWindow(opened);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!opened);
+    if (window == "lcd") {
+        QCOMPARE(bench_->get("LCD", "UID"), QStringLiteral("133")); // stored as on close
+    }
 }
 
 QTEST_MAIN(tst_tools)

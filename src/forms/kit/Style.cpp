@@ -10,6 +10,7 @@
 #include <QProxyStyle>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QStyleOptionMenuItem>
 #include <QWidget>
 #include <algorithm>
 
@@ -60,6 +61,19 @@ public:
             return 3;
         }
         return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+
+    // The entry of a menu bar that the keyboard is on is drawn as selected: Fusion draws an
+    // entry selected only while its menu is open.
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (element == CE_MenuBarItem && (option->state & State_Selected) && widget && widget->hasFocus()) {
+            auto selected = *qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+            selected.state |= State_Sunken;
+            QProxyStyle::drawControl(element, &selected, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
     }
 
     // Alt alone takes the keyboard to the menu bar, as in the dialogs the layouts come from, so
@@ -155,6 +169,12 @@ void placeBeside(QWidget* window, const QWidget* anchor) {
     const QMargins frame(
         anchor->geometry().left() - anchorFrame.left(), anchor->geometry().top() - anchorFrame.top(),
         anchorFrame.right() - anchor->geometry().right(), anchorFrame.bottom() - anchor->geometry().bottom());
+    // A window larger than the screen's room is shrunk to it (one of a fixed size stays as it is).
+    const QSize fits =
+        window->size().boundedTo(room.size().shrunkBy(frame)).expandedTo(window->minimumSize());
+    if (fits != window->size()) {
+        window->resize(fits);
+    }
     QRect placed(QPoint(), window->size().grownBy(frame));
     if (anchorFrame.right() + kGap + placed.width() <= room.right()) {
         placed.moveLeft(anchorFrame.right() + kGap + 1);
@@ -168,6 +188,8 @@ void placeBeside(QWidget* window, const QWidget* anchor) {
         placed.moveTop(std::clamp(anchorFrame.top(), room.top(),
                                   std::max(room.top(), room.bottom() - placed.height() + 1)));
     }
+    placed.moveLeft(
+        std::clamp(placed.left(), room.left(), std::max(room.left(), room.right() - placed.width() + 1)));
     // Before the first show a window's position is that of its frame.
     window->move(placed.topLeft());
 }

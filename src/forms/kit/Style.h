@@ -33,9 +33,9 @@ void applyApplicationStyle(QApplication& app);
 // layout asks for and keeps following it.
 void makeFixedWindow(QWidget* window, QSize size = QSize());
 
-// Places a window that the program opens by itself (not the operator) wholly on the screen of
-// anchor: beside it, to the right or else to the left, where there is room, else centred. To be
-// called before the window is first shown.
+// Places a window wholly on the screen of anchor: beside it, to the right or else to the left,
+// where there is room, else centred; a window larger than the screen's room is shrunk to it. To
+// be called before the window is first shown.
 void placeBeside(QWidget* window, const QWidget* anchor);
 
 } // namespace trivex::forms

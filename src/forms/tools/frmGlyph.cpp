@@ -59,9 +59,9 @@ frmGlyph::frmGlyph(const QStringList& cells, int character, QWidget* parent)
     auto* editing = new QHBoxLayout;
     for (const auto& [caption, name, change] :
          std::initializer_list<std::tuple<QString, QString, std::function<std::uint8_t(int, std::uint8_t)>>>{
-             {QStringLiteral("Clear"), QStringLiteral("Clear"),
+             {QStringLiteral("C&lear"), QStringLiteral("Clear"),
               [](int, std::uint8_t) { return std::uint8_t(0); }},
-             {QStringLiteral("Invert"), QStringLiteral("Invert"),
+             {QStringLiteral("&Invert"), QStringLiteral("Invert"),
               [](int, std::uint8_t pixels) { return static_cast<std::uint8_t>(~pixels & kPixels); }},
              {QStringLiteral("\u2190"), QStringLiteral("Shift left"),
               [](int, std::uint8_t pixels) { return static_cast<std::uint8_t>((pixels << 1) & kPixels); }},
@@ -88,8 +88,8 @@ frmGlyph::frmGlyph(const QStringList& cells, int character, QWidget* parent)
         editing->addWidget(button);
     }
 
-    auto* open = addButton(QStringLiteral("Open set..."), QStringLiteral("Open a character set"));
-    auto* save = addButton(QStringLiteral("Save set..."), QStringLiteral("Save the character set"));
+    auto* open = addButton(QStringLiteral("&Open set..."), QStringLiteral("Open a character set"));
+    auto* save = addButton(QStringLiteral("Sa&ve set..."), QStringLiteral("Save the character set"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(open);
@@ -224,7 +224,9 @@ bool frmGlyph::saveSet(const QString& path) {
     const QStringList all = cells();
     settings::CharacterSet set{};
     for (int cell = 0; cell < protocol::kCustomBitmapBytes; ++cell) {
-        const auto value = protocol::parseByte(all[cell].toStdString());
+        // An empty cell is a blank row, as the editor shows it.
+        const auto value = all[cell].trimmed().isEmpty() ? std::optional<std::uint8_t>(0)
+                                                         : protocol::parseByte(all[cell].toStdString());
         if (!value) {
             showMessage(
                 this, QMessageBox::Warning,

@@ -1,5 +1,6 @@
 #include "forms/tools/frmNetworkPorts.h"
 
+#include "forms/kit/Keyboard.h"
 #include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
 #include "forms/kit/Table.h"
@@ -32,6 +33,7 @@ frmNetworkPorts::frmNetworkPorts(session::PortSession& session)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmNetworkPorts"));
     setWindowTitle(QStringLiteral("Network Ports"));
+    closeOnEscape(this);
     setWindowIcon(applicationIcon());
 
     tblPorts = resultTable(QStringLiteral("tblPorts"), QStringLiteral("Ports on the network"),
@@ -47,15 +49,15 @@ frmNetworkPorts::frmNetworkPorts(session::PortSession& session)
     txtUrl->setObjectName(QStringLiteral("txtUrl"));
     txtUrl->setAccessibleName(QStringLiteral("URL"));
     txtUrl->setPlaceholderText(QStringLiteral("rfc2217://host:port or tcp://host:port"));
-    cmdSet = new QPushButton(QStringLiteral("Set"));
+    cmdSet = new QPushButton(QStringLiteral("&Set"));
     cmdSet->setObjectName(QStringLiteral("cmdSet"));
     cmdSet->setToolTip(
         QStringLiteral("Let the port stand for this serial server (stored in the settings file)"));
-    cmdTest = new QPushButton(QStringLiteral("Test"));
+    cmdTest = new QPushButton(QStringLiteral("&Test"));
     cmdTest->setObjectName(QStringLiteral("cmdTest"));
     cmdTest->setToolTip(
         QStringLiteral("Connect to the server on a connection of its own, and measure the round trip"));
-    cmdRemove = new QPushButton(QStringLiteral("Remove"));
+    cmdRemove = new QPushButton(QStringLiteral("&Remove"));
     cmdRemove->setObjectName(QStringLiteral("cmdRemove"));
     cmdRemove->setToolTip(QStringLiteral("The port no longer stands for a serial server on the network"));
     auto* row = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "forms/tools/frmScan.h"
 
+#include "forms/kit/Keyboard.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/StoreSettings.h"
 #include "forms/kit/Style.h"
@@ -20,8 +21,8 @@ namespace trivex::forms {
 
 namespace {
 
-const QString kScan = QStringLiteral("Scan");
-const QString kStop = QStringLiteral("Stop");
+const QString kScan = QStringLiteral("&Scan");
+const QString kStop = QStringLiteral("&Stop");
 
 QSpinBox* addressBox(int value, const char* name, const QString& accessibleName) {
     auto* box = new QSpinBox;
@@ -41,21 +42,24 @@ frmScan::frmScan(session::PortSession& session)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmScan"));
     setWindowTitle(QStringLiteral("Scan Bus"));
+    closeOnEscape(this);
     setWindowIcon(applicationIcon());
 
     spnFrom = addressBox(100, "spnFrom", QStringLiteral("First address"));
     spnTo = addressBox(132, "spnTo", QStringLiteral("Last address"));
-    chk9600 = new QCheckBox(QStringLiteral("9600 bps"));
+    chk9600 = new QCheckBox(QStringLiteral("&9600 bps"));
     chk9600->setObjectName(QStringLiteral("chk9600"));
     chk9600->setChecked(true);
-    chk4800 = new QCheckBox(QStringLiteral("4800 bps"));
+    chk4800 = new QCheckBox(QStringLiteral("&4800 bps"));
     chk4800->setObjectName(QStringLiteral("chk4800"));
     chk4800->setChecked(true);
     cmdScan = new QPushButton(kScan);
     cmdScan->setObjectName(QStringLiteral("cmdScan"));
     auto* range = new QHBoxLayout;
     range->addWidget(spnFrom);
-    range->addWidget(new QLabel(QStringLiteral("to")));
+    auto* to = new QLabel(QStringLiteral("&to"));
+    to->setBuddy(spnTo);
+    range->addWidget(to);
     range->addWidget(spnTo);
     range->addStretch();
     auto* speeds = new QHBoxLayout;
@@ -73,12 +77,17 @@ frmScan::frmScan(session::PortSession& session)
                        "the network holds back are credited when they come, and a module slower than the "
                        "window widens it for the rest of the scan."));
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Addresses:"), range);
+    // Each mnemonic takes the keyboard to the control its label stands before.
+    auto* addresses = new QLabel(QStringLiteral("&Addresses:"));
+    addresses->setBuddy(spnFrom);
+    form->addRow(addresses, range);
     form->addRow(QStringLiteral("Speeds:"), speeds);
     auto* allowance = new QHBoxLayout;
     allowance->addWidget(spnAllowance);
     allowance->addStretch();
-    form->addRow(QStringLiteral("Answer allowance:"), allowance);
+    auto* allowanceLabel = new QLabel(QStringLiteral("Answer a&llowance:"));
+    allowanceLabel->setBuddy(spnAllowance);
+    form->addRow(allowanceLabel, allowance);
 
     prgScan = new QProgressBar;
     prgScan->setObjectName(QStringLiteral("prgScan"));
@@ -96,13 +105,13 @@ frmScan::frmScan(session::PortSession& session)
     lblEcho->setObjectName(QStringLiteral("lblEcho"));
     lblEcho->setWordWrap(true);
     lblEcho->setTextFormat(Qt::PlainText);
-    chkIgnoreEcho = new QCheckBox(QStringLiteral("Ignore adapter echo"));
+    chkIgnoreEcho = new QCheckBox(QStringLiteral("&Ignore adapter echo"));
     chkIgnoreEcho->setObjectName(QStringLiteral("chkIgnoreEcho"));
     chkIgnoreEcho->setToolTip(
         QStringLiteral("Take the adapter's echo of every write out of what is read, so that "
                        "replies are recognised behind an adapter that echoes."));
     chkIgnoreEcho->setChecked(session_.ignoreEcho());
-    cmdUse = new QPushButton(QStringLiteral("Use"));
+    cmdUse = new QPushButton(QStringLiteral("&Use"));
     cmdUse->setObjectName(QStringLiteral("cmdUse"));
     cmdUse->setToolTip(
         QStringLiteral("Put the address into the main window's address list and switch the port to "

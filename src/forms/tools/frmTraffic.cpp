@@ -1,5 +1,6 @@
 #include "forms/tools/frmTraffic.h"
 
+#include "forms/kit/Keyboard.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/Style.h"
 #include "forms/tools/TrafficModel.h"
@@ -47,6 +48,7 @@ frmTraffic::frmTraffic(session::PortSession& session)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmTraffic"));
     setWindowTitle(QStringLiteral("Traffic Monitor"));
+    closeOnEscape(this);
     setWindowIcon(applicationIcon());
     model_->setClock(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs(), QDateTime::currentDateTime());
 
@@ -67,11 +69,11 @@ frmTraffic::frmTraffic(session::PortSession& session)
         push->setObjectName(QString::fromLatin1(name));
         return push;
     };
-    cmdPause = button(QStringLiteral("Pause"), "cmdPause");
+    cmdPause = button(QStringLiteral("&Pause"), "cmdPause");
     cmdPause->setCheckable(true);
-    cmdClear = button(QStringLiteral("Clear"), "cmdClear");
-    cmdCopy = button(QStringLiteral("Copy"), "cmdCopy");
-    cmdSave = button(QStringLiteral("Save..."), "cmdSave");
+    cmdClear = button(QStringLiteral("&Clear"), "cmdClear");
+    cmdCopy = button(QStringLiteral("C&opy"), "cmdCopy");
+    cmdSave = button(QStringLiteral("Sa&ve..."), "cmdSave");
     lblCount = new QLabel;
     lblCount->setObjectName(QStringLiteral("lblCount"));
     auto* tools = new QHBoxLayout;
@@ -83,13 +85,13 @@ frmTraffic::frmTraffic(session::PortSession& session)
     tools->addWidget(lblCount);
 
     auto* sending = new QHBoxLayout;
-    auto* rawLabel = new QLabel(QStringLiteral("Send bytes (hex):"));
+    auto* rawLabel = new QLabel(QStringLiteral("Send &bytes (hex):"));
     txtRaw = new QLineEdit;
     txtRaw->setObjectName(QStringLiteral("txtRaw"));
     txtRaw->setPlaceholderText(QStringLiteral("FE 14"));
     txtRaw->setAccessibleName(QStringLiteral("Bytes to send, in hex"));
     rawLabel->setBuddy(txtRaw);
-    cmdSendRaw = button(QStringLiteral("Send"), "cmdSendRaw");
+    cmdSendRaw = button(QStringLiteral("S&end"), "cmdSendRaw");
     sending->addWidget(rawLabel);
     sending->addWidget(txtRaw, 1);
     sending->addWidget(cmdSendRaw);
