@@ -341,7 +341,8 @@ void tst_ctl::stationFaultsAreToldAndLeaveATrail_data() {
     // business; that the row tells it and the module is finished on resuming is the program's.
     test::row("SIGINT at Set UID", "set UID", 5, "SIGINT came\\); resume with the same command and --resume");
     test::row("SIGTERM at the screen", "set default screen", 5, "SIGTERM came");
-    test::row("SIGHUP at the speed", "line speed", 5, "SIGHUP came");
+    // ... and as the module answers the check at its new address: it is released.
+    test::row("SIGHUP at the check", "address 120 -> selected", 5, "SIGHUP came");
 }
 
 void tst_ctl::stationFaultsAreToldAndLeaveATrail() {
@@ -400,10 +401,10 @@ void tst_ctl::stationFaultsAreToldAndLeaveATrail() {
         args << "--log"
              << "eof.csv";
         hooks.closedInput = true;
-    } else if (configured.contains(fault)) {
+    } else if (configured.contains(fault) || fault.endsWith("selected")) {
         args = batch.mid(0, 6) + QStringList{"1",        "--from", "101", "--no-prompt", "--speed", "4800",
                                              "--screen", "A",      "B",   "--chars",     "set.ini"};
-        const int signal = fault == "set default screen" ? SIGTERM : fault == "line speed" ? SIGHUP : SIGINT;
+        const int signal = fault == "set default screen" ? SIGTERM : fault.endsWith("selected") ? SIGHUP : SIGINT;
         hooks.onBusLine = [fault, signal](const QString& line, QProcess& ctl) {
             if (line.contains(fault)) {
                 ::kill(static_cast<pid_t>(ctl.processId()), signal);
