@@ -9,6 +9,7 @@
 #include "sim/runtime/Options.h"
 #include "sim/runtime/PtyBus.h"
 #include "sim/runtime/Signals.h"
+#include "sim/runtime/TapPty.h"
 #include "sim/ui/SimWindow.h"
 
 #include <QApplication>
@@ -163,6 +164,15 @@ int main(int argc, char* argv[]) {
         port = std::move(pty);
     }
     port->setLatency(options->latencyMs);
+    TapPty tap;
+    if (!options->tapPath.isEmpty()) {
+        if (!tap.open(options->tapPath, &error)) {
+            std::fprintf(stderr, "trivex-sim: --tap: %s\n", qPrintable(error));
+            return 1;
+        }
+        QObject::connect(port.get(), &BusPort::onLine, &tap, &TapPty::pass);
+        print(QStringLiteral("trivex-sim: every byte on the bus, both ways, at %1").arg(tap.linkPath()));
+    }
     QString modules;
     for (const Module& module : bus.modules()) {
         modules += QStringLiteral("%1%2 at %3 bit/s")

@@ -48,6 +48,7 @@ void BusPort::newClient() {
 }
 
 void BusPort::take(const std::string& bytes) {
+    emit onLine(bytes);
     if (echo_) { // an adapter that hands back every byte it puts on the bus
         hand(bytes);
     }
@@ -95,6 +96,7 @@ void BusPort::giveDue() {
                             .arg(speed));
             continue;
         }
+        emit onLine(reply.bytes);
         hand(reply.bytes);
     }
     if (!due_.empty()) {

@@ -33,6 +33,8 @@ public:
     virtual int lineSpeed() const = 0;
 
 signals:
+    // Bytes as they go on the line: the program's, and the modules' answers.
+    void onLine(const std::string& bytes);
     void logged(const QString& line);
     void displayChanged(int module);
     void stateChanged();

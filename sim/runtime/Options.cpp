@@ -64,6 +64,7 @@ std::optional<Options> readOptions(const QCommandLineParser& parser, QString* er
                      .arg(parser.value(QStringLiteral("latency")));
         return std::nullopt;
     }
+    options.tapPath = parser.value(QStringLiteral("tap"));
     options.answerStopFrame = parser.isSet(QStringLiteral("answer-stop"));
     options.echo = parser.isSet(QStringLiteral("echo"));
     options.headless = parser.isSet(QStringLiteral("headless"));
@@ -131,6 +132,11 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
         QStringLiteral("Hold what the program reads until the next tick of an MS timer, as a USB adapter's "
                        "latency timer does (default 0: at once)."),
         QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption tap(
+        QStringLiteral("tap"),
+        QStringLiteral("Publish a second pseudo-terminal at PATH that sees every byte on the bus, both ways, "
+                       "and takes none: for a listening monitor."),
+        QStringLiteral("PATH"));
     const QCommandLineOption answerStop(QStringLiteral("answer-stop"),
                                         QStringLiteral("Acknowledge the stop frame too."));
     const QCommandLineOption echo(
@@ -153,7 +159,7 @@ std::optional<Options> parseOptions(const QStringList& arguments, int* status) {
                        "unless HOST is given."),
         QStringLiteral("[HOST:]PORT"));
     parser.addOptions(
-        {link, module, input, delay, latency, answerStop, echo, headless, state, attach, listen});
+        {link, module, input, delay, latency, tap, answerStop, echo, headless, state, attach, listen});
     if (const auto done = cli::handleCommandLine(parser, arguments)) {
         *status = *done;
         return std::nullopt;

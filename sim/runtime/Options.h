@@ -15,6 +15,7 @@ struct Options {
     std::vector<int> inputHigh; // addresses whose input line starts HIGH
     int answerDelayMs = 2;
     int latencyMs = 0; // a modelled USB adapter's latency timer; 0: none
+    QString tapPath;   // a second pseudo-terminal that sees every byte on the bus; empty: none
     bool answerStopFrame = false;
     bool echo = false;
     bool headless = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/runtime/BusPort.h"
+#include "sim/runtime/PtyLink.h"
 
 #include <QLockFile>
 #include <QSocketNotifier>
@@ -21,9 +22,9 @@ public:
     // Creates the pty (raw, no echo) and the symlink; false with *error set when that fails: when
     // another virtual module runs at linkPath, or something other than a left-over link is there.
     bool open(const QString& linkPath, QString* error);
-    const QString& slavePath() const { return slavePath_; }
-    QString linkPath() const override { return linkPath_; }
-    QString carrier() const override { return slavePath_; }
+    const QString& slavePath() const { return link_.slavePath(); }
+    QString linkPath() const override { return link_.linkPath(); }
+    QString carrier() const override { return link_.slavePath(); }
 
     // The line speed the program's port is set to, from the pty's termios.
     int lineSpeed() const override;
@@ -34,12 +35,9 @@ protected:
 private:
     void onReadable();
 
+    PtyLink link_;
     int master_ = -1;
-    int slave_ = -1;
-    QString slavePath_;
-    QString linkPath_;
     std::unique_ptr<QSocketNotifier> notifier_;
-    std::unique_ptr<QLockFile> lock_;
 };
 
 // Speed in bit/s of a termios speed constant; 0 for one this table does not know.

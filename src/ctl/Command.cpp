@@ -1,6 +1,7 @@
 #include "ctl/Command.h"
 
 #include "ctl/Commission.h"
+#include "ctl/Monitor.h"
 #include "ctl/Runner.h"
 #include "ctl/Scan.h"
 #include "ctl/Stop.h"
@@ -37,9 +38,11 @@ std::unique_ptr<Job> jobFor(const QStringList& words, QString* refusal) {
         } else {
             *refusal = QStringLiteral("commission: ") + why;
         }
-    } else if (word == QLatin1String("scan") || word == QLatin1String("monitor")) {
-        job = word == QLatin1String("scan") ? std::unique_ptr<Job>(ScanJob::plan(words.mid(1), &why))
-                                            : std::unique_ptr<Job>(MonitorJob::plan(words.mid(1), &why));
+    } else if (word == QLatin1String("scan") || word == QLatin1String("monitor") ||
+               word == QLatin1String("decode")) {
+        job = word == QLatin1String("scan")      ? std::unique_ptr<Job>(ScanJob::plan(words.mid(1), &why))
+              : word == QLatin1String("monitor") ? std::unique_ptr<Job>(MonitorJob::plan(words.mid(1), &why))
+                                                 : std::unique_ptr<Job>(DecodeJob::plan(words.mid(1), &why));
         if (!job) {
             *refusal = word + QStringLiteral(": ") + why;
         }
@@ -77,6 +80,9 @@ public:
         , options_(options) {
         record.onEntry = [this](const Entry& entry) {
             print(options_.json ? QString::fromUtf8(jsonLine(entry)) : textLine(entry));
+        };
+        record.onFrame = [this](const protocol::BusFrame& frame) {
+            print(options_.json ? QString::fromUtf8(frameJson(frame)) : frameLine(frame));
         };
         record.onProblem = [this](int status, const QString& text) {
             tell(text);
@@ -136,7 +142,7 @@ int runCommand(const Options& options) {
     const std::unique_ptr<Job> job = jobFor(options.words, &refusal);
     std::optional<PortPlan> port;
     if (refusal.isEmpty()) {
-        port = planPort(options, &refusal);
+        port = job->portUse() == Job::PortUse::None ? PortPlan{} : planPort(options, &refusal);
     }
     if (port) {
         record.trace.port = record.trace.portId = port->name;
@@ -157,11 +163,13 @@ int runCommand(const Options& options) {
         return show.end(false);
     }
     session::PortSession session;
-    if (const QString problem = openPort(session, *port); !problem.isEmpty()) {
-        record.problem(kPortProblem, problem);
-        return show.end(false);
+    if (job->portUse() == Job::PortUse::Session) {
+        if (const QString problem = openPort(session, *port); !problem.isEmpty()) {
+            record.problem(kPortProblem, problem);
+            return show.end(false);
+        }
+        std::tie(record.trace.port, record.trace.portId) = portTrace(session, *port);
     }
-    std::tie(record.trace.port, record.trace.portId) = portTrace(session, *port);
     job->run(session, record);
     return show.end(true);
 }

@@ -13,7 +13,11 @@ namespace trivex::ctl {
 
 class Job {
 public:
+    // What port a job needs: the session's, opened for it; one it opens itself (to listen); none.
+    enum class PortUse { Session, Own, None };
+
     virtual ~Job() = default;
+    virtual PortUse portUse() const { return PortUse::Session; }
 
     // What must hold before the first byte is sent on the port planned: files that must take
     // what the job writes, options the port allows. Why not, or empty. Sets what the record

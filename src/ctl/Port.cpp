@@ -155,6 +155,15 @@ std::optional<PortPlan> planPort(const Options& options, QString* refusal) {
     return plan;
 }
 
+QString deviceOf(const PortPlan& plan) {
+    if (plan.number == 0) {
+        return plan.name;
+    }
+    const link::PortMap ports(
+        [](int n) { return settings::ReadINI(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(n)); });
+    return ports.choice(plan.number).device;
+}
+
 QString openPort(session::PortSession& session, const PortPlan& plan) {
     session.setIgnoreEcho(plan.ignoreEcho);
     if (plan.number > 0) {

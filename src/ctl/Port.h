@@ -24,6 +24,9 @@ struct PortPlan {
 // device, a URL that is no serial server's, a speed asked of a raw network port.
 std::optional<PortPlan> planPort(const Options& options, QString* refusal);
 
+// The device or URL the port stands for.
+QString deviceOf(const PortPlan& plan);
+
 // Opens it; empty when it is open, otherwise what went wrong.
 QString openPort(session::PortSession& session, const PortPlan& plan);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/BusReader.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -72,9 +74,16 @@ public:
     // Each new entry, each problem and the end are told to whoever listens (the live views).
     std::function<void(const Entry&)> onEntry;
     std::function<void(int status, const QString& problem)> onProblem;
+    std::function<void(const protocol::BusFrame& frame)> onFrame;
 
     // Records the entry, its time set when it has none.
     void add(Entry entry);
+    // A frame heard on the bus, told to whoever listens: what a monitor shows.
+    void frame(const protocol::BusFrame& frame) {
+        if (onFrame) {
+            onFrame(frame);
+        }
+    }
     // The steps of a run that stopped, recorded as not run, and why.
     void notRun(const Entry& step, const QString& why);
 

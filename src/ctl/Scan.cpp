@@ -4,12 +4,8 @@
 #include "ctl/Options.h"
 #include "ctl/Stop.h"
 #include "link/BusScan.h"
-#include "protocol/Decoder.h"
 
 #include <QEventLoop>
-#include <QTime>
-#include <QTimer>
-#include <cstdio>
 #include <tuple>
 
 namespace trivex::ctl {
@@ -96,64 +92,6 @@ void ScanJob::run(session::PortSession& session, Record& record) {
         record.problem(kPortProblem, QStringLiteral("scan ") + outcome);
     } else if (probe.findings().empty()) {
         record.problem(kFailed, QStringLiteral("no module answered"));
-    }
-}
-
-std::unique_ptr<MonitorJob> MonitorJob::plan(const QStringList& arguments, QString* why) {
-    const auto values = parseWordOptions(arguments, {{QStringLiteral("--for"), 1}}, why);
-    if (!values) {
-        return nullptr;
-    }
-    auto job = std::make_unique<MonitorJob>();
-    if (values->contains(QStringLiteral("--for"))) {
-        bool ok = false;
-        job->seconds_ = values->value(QStringLiteral("--for")).first().toDouble(&ok);
-        if (!ok || job->seconds_ < 0) {
-            *why = QStringLiteral("--for takes seconds");
-            return nullptr;
-        }
-    }
-    return job;
-}
-
-QString MonitorJob::prepare(const PortPlan&, Record& record) {
-    record.suite = QStringLiteral("monitor");
-    record.unit.clear();
-    return {};
-}
-
-void MonitorJob::run(session::PortSession& session, Record& record) {
-    QEventLoop loop;
-    QObject::connect(&StopRequests::instance(), &StopRequests::stopRequested, &loop, &QEventLoop::quit);
-    const char* kinds[] = {"sent", "received", "echo", "event"};
-    QObject::connect(
-        &session.MSComm1(), &link::SerialControl::traffic, &loop, [&](const link::TrafficEntry& entry) {
-            const QString when = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
-            const bool toBus = entry.kind == link::TrafficEntry::Kind::Sent;
-            const QString words =
-                entry.kind == link::TrafficEntry::Kind::Event
-                    ? entry.event
-                    : QString::fromStdString(protocol::describe(
-                          entry.bytes, toBus ? protocol::Direction::ToBus : protocol::Direction::FromBus,
-                          entry.replyLength));
-            std::printf(
-                "%s\n",
-                qPrintable(QStringLiteral("%1  %2  %3  %4")
-                               .arg(when,
-                                    QString::fromLatin1(kinds[static_cast<int>(entry.kind)]).leftJustified(8),
-                                    QString::fromStdString(protocol::hexText(entry.bytes)), words)));
-            std::fflush(stdout);
-        });
-    QObject::connect(&session, &session::PortSession::portLost, &loop, &QEventLoop::quit);
-    if (seconds_ >= 0) {
-        QTimer::singleShot(static_cast<int>(seconds_ * 1000), &loop, &QEventLoop::quit);
-    }
-    if (!StopRequests::instance().requested()) {
-        loop.exec();
-    }
-    // Its end, by a signal or by the time given, is the monitor's own end; a lost port is not.
-    if (!session.MSComm1().PortOpen()) {
-        record.problem(kPortProblem, session.MSComm1().lostBecause());
     }
 }
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-// "scan" and "monitor": the bus searched for modules, and its traffic watched.
+// "scan": the bus searched for modules.
 namespace trivex::ctl {
 
 class ScanJob : public Job {
@@ -22,16 +22,6 @@ private:
     int allowance_ = 0;
     std::vector<int> speeds_{9600, 4800};
     bool speedsAsked_ = false;
-};
-
-class MonitorJob : public Job {
-public:
-    static std::unique_ptr<MonitorJob> plan(const QStringList& arguments, QString* why);
-    QString prepare(const PortPlan& port, Record& record) override;
-    void run(session::PortSession& session, Record& record) override;
-
-private:
-    double seconds_ = -1; // below 0: until it is ended
 };
 
 } // namespace trivex::ctl

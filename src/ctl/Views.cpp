@@ -1,7 +1,9 @@
 #include "ctl/Views.h"
 
 #include "ctl/Options.h"
+#include "link/FrameText.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QXmlStreamWriter>
@@ -132,6 +134,39 @@ QByteArray jsonLine(const Entry& entry) {
         object.insert(QStringLiteral("config"), entry.config);
     }
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QString frameLine(const protocol::BusFrame& frame) {
+    const QString flags = link::frameFlags(frame);
+    return QStringLiteral("%1  %2  %3  %4  %5")
+               .arg(link::frameTime(frame), link::frameGap(frame).rightJustified(12),
+                    link::directionWord(frame.direction).leftJustified(10),
+                    QString::fromStdString(protocol::hexText(frame.bytes)),
+                    QString::fromStdString(frame.meaning)) +
+           (flags.isEmpty() ? QString() : QLatin1Char(' ') + flags);
+}
+
+QByteArray frameJson(const protocol::BusFrame& frame) {
+    QJsonArray flags;
+    for (const std::string& flag : frame.flags) {
+        flags.append(QString::fromStdString(flag));
+    }
+    // ISO 8601 to the microsecond, with the UTC offset: 2026-12-07T14:46:01.123456+01:00.
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(frame.micros / 1000);
+    const QString iso = at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate);
+    const QString time = iso.left(19) +
+                         QStringLiteral(".%1").arg(frame.micros % 1000000, 6, 10, QLatin1Char('0')) +
+                         iso.mid(19);
+    return QJsonDocument(
+               QJsonObject{{QStringLiteral("time"), time},
+                           {QStringLiteral("micros"), static_cast<double>(frame.micros)},
+                           {QStringLiteral("gap_ms"),
+                            frame.gapMicros < 0 ? QJsonValue() : QJsonValue(frame.gapMicros / 1000.0)},
+                           {QStringLiteral("direction"), link::directionWord(frame.direction)},
+                           {QStringLiteral("bytes"), QString::fromStdString(protocol::hexText(frame.bytes))},
+                           {QStringLiteral("meaning"), QString::fromStdString(frame.meaning)},
+                           {QStringLiteral("flags"), flags}})
+        .toJson(QJsonDocument::Compact);
 }
 
 QString summaryLine(const Record& record) {

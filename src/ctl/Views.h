@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ctl/Record.h"
+#include "protocol/BusReader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,6 +16,12 @@ QString textLine(const Entry& entry);
 // {"where":"test.txt:3","command":"select 101","ok":true,"verdict":"passed","ms":151.2,
 //  "outcome":"UID 101 Connected"}, with the module's facts where there are any.
 QByteArray jsonLine(const Entry& entry);
+
+// A frame heard on the bus, as the listening monitor prints it:
+// "14:46:01.123456   +2.061 ms  module      EE 65  acknowledge from 101"; flags after, in brackets.
+QString frameLine(const protocol::BusFrame& frame);
+// {"time":"...","gap_ms":2.061,"direction":"module","bytes":"EE 65","meaning":"...","flags":[...]}
+QByteArray frameJson(const protocol::BusFrame& frame);
 
 // "12 steps: 11 passed, 1 failed, 0 not run"; empty where the record counts nothing.
 QString summaryLine(const Record& record);

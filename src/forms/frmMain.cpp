@@ -9,6 +9,7 @@
 #include "forms/kit/Style.h"
 #include "forms/kit/Texts.h"
 #include "forms/kit/Twips.h"
+#include "forms/tools/frmListen.h"
 #include "forms/tools/frmNetworkPorts.h"
 #include "forms/tools/frmScan.h"
 #include "forms/tools/frmTraffic.h"
@@ -50,6 +51,7 @@ frmMain::~frmMain() {
     delete frmTraffic_;
     delete frmScan_;
     delete frmNetwork_;
+    delete frmListen_;
 }
 
 void frmMain::buildWindow() {
@@ -132,6 +134,8 @@ void frmMain::buildWindow() {
     mnuScan->setObjectName(QStringLiteral("mnuScan"));
     mnuNetwork = mnuTools->addAction(QStringLiteral("&Network Ports\u2026"));
     mnuNetwork->setObjectName(QStringLiteral("mnuNetwork"));
+    mnuListen = mnuTools->addAction(QStringLiteral("&Listen to Bus\u2026"));
+    mnuListen->setObjectName(QStringLiteral("mnuListen"));
 
     // F10 takes the keyboard to the menu bar, as Alt alone does: the menu bar watches this
     // window for Alt pressed (a key event of Alt reports the modifiers held before it, none)
@@ -180,6 +184,7 @@ void frmMain::connectHandlers() {
     connect(mnuTraffic, &QAction::triggered, this, &frmMain::mnuTraffic_Click);
     connect(mnuScan, &QAction::triggered, this, &frmMain::mnuScan_Click);
     connect(mnuNetwork, &QAction::triggered, this, &frmMain::mnuNetwork_Click);
+    connect(mnuListen, &QAction::triggered, this, &frmMain::mnuListen_Click);
     const std::pair<QAbstractButton*, void (frmMain::*)()> clicks[] = {
         {cmdSelect, &frmMain::cmdSelect_Click},       {cmdDeselect, &frmMain::cmdDeselect_Click},
         {cmdInput, &frmMain::cmdInput_Click},         {cmdSendAscii, &frmMain::cmdSendAscii_Click},
@@ -328,6 +333,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (frmScan_) {
         frmScan_->close();
     }
+    if (frmListen_) {
+        frmListen_->close();
+    }
     QMainWindow::closeEvent(event);
 }
 
@@ -364,6 +372,14 @@ void frmMain::mnuScan_Click() {
 
 void frmMain::mnuNetwork_Click() {
     bringUp(frmNetwork_, true);
+}
+
+void frmMain::mnuListen_Click() {
+    bringUp(frmListen_, true);
+}
+
+frmListen* frmMain::listenWindow() const {
+    return frmListen_;
 }
 
 frmNetworkPorts* frmMain::networkWindow() const {

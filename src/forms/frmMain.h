@@ -26,6 +26,7 @@ class frmLCD;
 class frmScan;
 class frmTraffic;
 class frmNetworkPorts;
+class frmListen;
 
 // The program's start-up window: device selection, input status and the display control panel.
 // It owns the port session that the other windows use.
@@ -46,6 +47,7 @@ public:
     frmTraffic* trafficWindow() const;
     frmScan* scanWindow() const;
     frmNetworkPorts* networkWindow() const;
+    frmListen* listenWindow() const;
 
     // Controls, named as laid out.
     QLineEdit* txtLine1;
@@ -86,6 +88,7 @@ public:
     QAction* mnuTraffic;
     QAction* mnuScan;
     QAction* mnuNetwork;
+    QAction* mnuListen;
     QStatusBar* StatusBar1;
 
     // Handlers.
@@ -95,6 +98,7 @@ public:
     void mnuTraffic_Click();
     void mnuScan_Click();
     void mnuNetwork_Click();
+    void mnuListen_Click();
     void cmdSelect_Click();
     void cmdDeselect_Click();
     void cmdInput_Click();
@@ -166,6 +170,7 @@ private:
     QPointer<frmTraffic> frmTraffic_;
     QPointer<frmScan> frmScan_;
     QPointer<frmNetworkPorts> frmNetwork_;
+    QPointer<frmListen> frmListen_;
     bool portProblemPending_ = false;
     bool configBeforeScan_ = true;
 };

@@ -173,9 +173,12 @@ void NetworkPort::handle(const tn::Event& event) {
             sinceStart_.start();
             settingsUnanswered_ = 4;
             sendSettings();
-            // Without flow control, DTR and RTS on: answers to these are not awaited.
+            // Without flow control, DTR and RTS on (unless it only listens): answers to these
+            // are not awaited.
             for (std::uint8_t control : {1, 8, 11}) {
-                socket_.write(QByteArray::fromStdString(tn::comPort(tn::kSetControl, byte(control))));
+                if (!listenOnly_ || control == 1) {
+                    socket_.write(QByteArray::fromStdString(tn::comPort(tn::kSetControl, byte(control))));
+                }
             }
         } else if (event.verb != tn::kDo && !ready_) {
             fail(QStringLiteral("refused the COM-PORT-OPTION of RFC 2217, so the line cannot be set there; a "
@@ -216,6 +219,9 @@ void NetworkPort::onData() {
 }
 
 void NetworkPort::write(const protocol::Bytes& bytes) {
+    if (listenOnly_) {
+        return;
+    }
     const protocol::Bytes wire = address_.kind == NetworkAddress::Kind::Rfc2217 ? tn::escape(bytes) : bytes;
     socket_.write(wire.data(), static_cast<qint64>(wire.size()));
     socket_.flush();

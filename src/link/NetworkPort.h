@@ -38,6 +38,9 @@ public:
     static bool lookupAbandoned();
 
     void open(const NetworkAddress& address, const LineSettings& settings);
+    // A port that only listens sets the line's speed and format on the server but never its
+    // modem lines, and writes no data.
+    void setListenOnly(bool listen) { listenOnly_ = listen; }
     void close();
     bool isReady() const { return ready_; }
     bool isConnecting() const { return trying_; }
@@ -45,6 +48,8 @@ public:
     void write(const protocol::Bytes& bytes);
     // The data received since the last call.
     protocol::Bytes readAll();
+    // The connection's socket, -1 while there is none.
+    qintptr descriptor() const { return socket_.socketDescriptor(); }
     // New line settings, set on the far side over RFC 2217; a raw port runs at the server's.
     void applySettings(const LineSettings& settings);
     // RFC 2217: from sending the line settings to the server's last answer to them; raw: the
@@ -82,6 +87,7 @@ private:
     bool comPortAccepted_ = false;
     bool ready_ = false;
     bool trying_ = false; // from open() until ready or told why not
+    bool listenOnly_ = false;
     double roundTripMs_ = 0;
     std::set<std::pair<int, int>> refused_; // options refused once, so that no refusal loops
 };

@@ -117,7 +117,8 @@ bool SerialControl::openDevice(const QString& path) {
     }
     // The advisory lock that other serial programs (pyserial's exclusive ports, terminal
     // programs) take, held on a handle of its own for as long as the port is open.
-    lockHandle_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    lockHandle_ = ::open(path.toLocal8Bit().constData(),
+                         (listenOnly_ ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (lockHandle_ >= 0 && ::flock(lockHandle_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         closeDevice();
         return refuse(path, lockedReason(path));
@@ -128,13 +129,20 @@ bool SerialControl::openDevice(const QString& path) {
     port_.setDataBits(settings_->dataBits);
     port_.setStopBits(settings_->stopBits);
     port_.setFlowControl(QSerialPort::NoFlowControl);
-    if (!port_.open(QIODevice::ReadWrite)) {
+    if (!port_.open(listenOnly_ ? QIODevice::ReadOnly : QIODevice::ReadWrite)) {
         closeDevice();
         // Qt reports a lock held by another program as a permission error; the device itself
         // may be used, as deviceProblem found.
         return refuse(path, port_.error() == QSerialPort::PermissionError
                                 ? busyReason(path)
                                 : QStringLiteral("cannot be opened: %1").arg(port_.errorString()));
+    }
+    if (listenOnly_) {
+        // Nothing that could drive the line stays asserted (a pseudo-terminal has no such lines).
+        port_.setRequestToSend(false);
+        port_.setDataTerminalReady(false);
+        // What the device held from before is no traffic of now.
+        port_.clear(QSerialPort::Input);
     }
     lastError_.clear();
     openedPath_ = path;
@@ -227,8 +235,19 @@ bool SerialControl::refuse(const QString& path, const QString& reason) {
     return false;
 }
 
+bool SerialControl::hasUnread() const {
+    const qintptr fd = network_ ? net_.descriptor() : port_.handle();
+    int queued = 0;
+    return fd >= 0 && ::ioctl(static_cast<int>(fd), FIONREAD, &queued) == 0 && queued > 0;
+}
+
+void SerialControl::setListenOnly(bool listen) {
+    listenOnly_ = listen;
+    net_.setListenOnly(listen);
+}
+
 bool SerialControl::Output(const protocol::Bytes& bytes) {
-    if (!PortOpen()) {
+    if (!PortOpen() || listenOnly_) {
         return false;
     }
     if (stripEcho_) {

@@ -70,6 +70,14 @@ public:
     void setEchoStripping(bool strip);
     bool echoStripping() const { return stripEcho_; }
 
+    // A port that only listens (to a bus another controller drives): opened read-only without
+    // asserting RTS or DTR (cleared at once, as an adapter may drive the line on them), and
+    // every write refused, so that nothing can be sent by mistake. Set before it opens.
+    void setListenOnly(bool listen);
+    bool listenOnly() const { return listenOnly_; }
+    // Whether the device or connection holds bytes that have not been read yet.
+    bool hasUnread() const;
+
     // Changes the line settings of the open port in place (without closing it), and those it
     // opens with later; false for a string that is not of the "9600,n,8,1" form.
     bool switchSettings(const QString& text);
@@ -175,6 +183,7 @@ private:
     DeviceIdentity identity_;
     int lockHandle_ = -1;   // holds the advisory lock that other serial programs honour
     LowLatency lowLatency_; // asked of a USB adapter's driver while it is open
+    bool listenOnly_ = false;
 };
 
 } // namespace trivex::link

@@ -1,12 +1,16 @@
 // trivexctl, the program itself, against virtual modules on a pseudo-terminal in this process:
 // chained words, refusals that send nothing, a script's JUnit and JSON reports read back,
 // modules commissioned one after the other, and the faults a test station meets, each leaving
-// a status, a report and a log row that say what happened.
+// a status, a report and a log row that say what happened; a bus heard by trivexctl listening
+// only, and its capture read back by trivexctl and by Wireshark alike.
 
+#include "sim/runtime/TapPty.h"
+#include "support/Hex.h"
 #include "support/Rows.h"
 #include "support/VirtualBus.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -16,7 +20,10 @@
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace trivex;
 
@@ -26,6 +33,7 @@ struct Hooks {
     std::function<void(const QString&, QProcess&)> onBusLine; // each line the bus logs
     bool closedInput = false;                                 // standard input ends at once
     QStringList wrapper;                                      // a program that runs trivexctl
+    std::function<void(QProcess&)> whileRunning;              // once it has started
 };
 
 class tst_ctl : public QObject {
@@ -39,6 +47,7 @@ private slots:
     void commissionsModulesOneAfterTheOther();
     void stationFaultsAreToldAndLeaveATrail_data();
     void stationFaultsAreToldAndLeaveATrail();
+    void listeningHearsBothSidesAndWiresharkReadsItAlike();
 
 private:
     // The modules ("101", "102:4800") on a bus behind a pseudo-terminal, answering answerMs
@@ -105,6 +114,9 @@ int tst_ctl::run(QStringList args, const Hooks& hooks) {
             }
         }
     });
+    err_.clear();
+    connect(&ctl, &QProcess::readyReadStandardError, this,
+            [&] { err_ += QString::fromUtf8(ctl.readAllStandardError()); });
     busHook_ = [&](const QString& line) {
         if (hooks.onBusLine && ctl.state() == QProcess::Running) {
             hooks.onBusLine(line, ctl);
@@ -116,13 +128,16 @@ int tst_ctl::run(QStringList args, const Hooks& hooks) {
     if (hooks.closedInput) {
         ctl.closeWriteChannel();
     }
+    if (hooks.whileRunning && ctl.waitForStarted()) {
+        hooks.whileRunning(ctl);
+    }
     // The bus answers from this process's event loop while the program runs.
     if (!QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, 60000)) {
         ctl.kill();
     }
     busHook_ = nullptr;
     out_ += QString::fromUtf8(ctl.readAllStandardOutput());
-    err_ = QString::fromUtf8(ctl.readAllStandardError());
+    err_ += QString::fromUtf8(ctl.readAllStandardError());
     return ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -1;
 }
 
@@ -286,7 +301,7 @@ void tst_ctl::commissionsModulesOneAfterTheOther() {
     QCOMPARE(run({"--port",  "BUS",      "--operator", "kim", "--batch", "B7",       "commission",
                   "--first", "120",      "--count",    "3",   "--from",  "101",      "--speed",
                   "4800",    "--screen", "READY",      "",    "--log",   "batch.csv"},
-                 Hooks{nextModule, {}, false, {}}),
+                 Hooks{nextModule, {}, false, {}, {}}),
              0);
     done.push_back(bus_->bus.modules()[0].settings);
     QCOMPARE(done.size(), 3u);
@@ -404,7 +419,9 @@ void tst_ctl::stationFaultsAreToldAndLeaveATrail() {
     } else if (configured.contains(fault) || fault.endsWith("selected")) {
         args = batch.mid(0, 6) + QStringList{"1",        "--from", "101", "--no-prompt", "--speed", "4800",
                                              "--screen", "A",      "B",   "--chars",     "set.ini"};
-        const int signal = fault == "set default screen" ? SIGTERM : fault.endsWith("selected") ? SIGHUP : SIGINT;
+        const int signal = fault == "set default screen" ? SIGTERM
+                           : fault.endsWith("selected")  ? SIGHUP
+                                                         : SIGINT;
         hooks.onBusLine = [fault, signal](const QString& line, QProcess& ctl) {
             if (line.contains(fault)) {
                 ::kill(static_cast<pid_t>(ctl.processId()), signal);
@@ -456,6 +473,126 @@ void tst_ctl::stationFaultsAreToldAndLeaveATrail() {
             module.bitmaps[63] == 0);
     QVERIFY2(rows("s.csv").size() == 3 && rows("s.csv")[2].contains(",120,4800,ok,"),
              qPrintable(file("s.csv")));
+}
+
+// This test is the controller of a bus, writing through the virtual modules' link what a
+// controller and (as if) another module would; trivexctl hears it through their tap, listening
+// only. Both sides are told apart and every fault is marked; nothing reaches the tap; the capture
+// reads back as it was heard, and Wireshark with the shipped dissector gives, packet by packet,
+// the same time, gap, direction, meaning and flags.
+void tst_ctl::listeningHearsBothSidesAndWiresharkReadsItAlike() {
+    startBus({"101", "102", "102"}); // two at 102 garble each other's acknowledge
+    sim::TapPty tap;
+    QString error;
+    QVERIFY2(tap.open(folder_.filePath("tap"), &error), qPrintable(error));
+    connect(&bus_->pty, &sim::BusPort::onLine, &tap, &sim::TapPty::pass);
+    const int controller =
+        ::open(qPrintable(folder_.filePath("bus")), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(controller >= 0);
+    termios raw{};
+    ::tcgetattr(controller, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(controller, TCSANOW, &raw);
+    // What the controller writes, and how many frames have been heard once it is answered.
+    const std::vector<std::pair<const char*, int>> steps = {
+        {"EF 65", 2},  {"FE 06", 3},           {"48 69", 4}, {"FE 0E", 6},        {"EA", 7},
+        {"EF 70", 8},  {"EF 66", 10},          {"EA", 11},   {"EF 67 EE 68", 13}, {"EA", 14},
+        {"EF 65", 16}, {"EF 64 FE 1E EA", 19}, {"FE 99", 20}};
+    Hooks hooks;
+    bool driven = false;
+    hooks.whileRunning = [&](QProcess& ctl) {
+        if (!QTest::qWaitFor([&] { return err_.contains("listening on"); }, 20000)) {
+            return;
+        }
+        for (const auto& [bytes, frames] : steps) {
+            const std::string wire = test::hex(bytes);
+            if (::write(controller, wire.data(), wire.size()) != static_cast<ssize_t>(wire.size()) ||
+                !QTest::qWaitFor([&, frames = frames] { return out_.count('\n') >= frames; }, 20000)) {
+                return;
+            }
+        }
+        driven = true;
+        ::kill(static_cast<pid_t>(ctl.processId()), SIGINT);
+    };
+    const int status = run(
+        {"--port", folder_.filePath("tap"), "--json", "monitor", "--listen-only", "--capture", "bus.pcapng"},
+        hooks);
+    ::close(controller);
+    QVERIFY2(driven, qPrintable(out_ + err_));
+    QCOMPARE(status, 0);
+    QCOMPARE(tap.taken(), 0);
+    const QStringList heard =
+        out_.split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^\\{\"bytes\""));
+    QCOMPARE(heard.size(), steps.back().second);
+    QSet<QString> directions;
+    QStringList flags;
+    for (const QString& line : heard) {
+        const QJsonObject frame = QJsonDocument::fromJson(line.toUtf8()).object();
+        directions << frame["direction"].toString();
+        for (const QJsonValue flag : frame["flags"].toArray()) {
+            flags << flag.toString();
+        }
+    }
+    QCOMPARE(directions, (QSet<QString>{"controller", "module"}));
+    for (const char* flag :
+         {"no acknowledge within the reply window", "garbled acknowledge: two modules answered",
+          "acknowledge from another address than the one called (103)",
+          "configuration command while module 101 is selected", "bytes that fit no frame"}) {
+        QVERIFY2(flags.join('\n').contains(flag), flag);
+    }
+
+    // The capture, read back, is what was heard.
+    QCOMPARE(run({"--json", "decode", "bus.pcapng"}), 0);
+    QCOMPARE(out_.split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^\\{\"bytes\"")), heard);
+
+    QProcess tshark;
+    tshark.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    tshark.start("tshark", {"-X",
+                            "lua_script:" TRIVEX_SOURCE_DIR "/data/wireshark/trivex.lua",
+                            "-2",
+                            "-r",
+                            folder_.filePath("bus.pcapng"),
+                            "-T",
+                            "fields",
+                            "-E",
+                            "separator=/t",
+                            "-E",
+                            "occurrence=a",
+                            "-E",
+                            "aggregator=|",
+                            "-e",
+                            "frame.time_epoch",
+                            "-e",
+                            "frame.time_delta",
+                            "-e",
+                            "trivex.direction",
+                            "-e",
+                            "trivex.meaning",
+                            "-e",
+                            "trivex.flag"});
+    QVERIFY2(tshark.waitForFinished(60000) && tshark.exitCode() == 0,
+             qPrintable("tshark (scripts/setup installs it): " + tshark.errorString() +
+                        tshark.readAllStandardError()));
+    const QStringList packets =
+        QString::fromUtf8(tshark.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(packets.size(), heard.size());
+    for (int i = 0; i < heard.size(); ++i) {
+        const QJsonObject frame = QJsonDocument::fromJson(heard[i].toUtf8()).object();
+        const QStringList fields = packets[i].split('\t');
+        QCOMPARE(fields.size(), 5);
+        const qint64 micros = qRound64(fields[0].toDouble() * 1e6);
+        QCOMPARE(micros / 1000,
+                 static_cast<qint64>(frame["micros"].toDouble()) / 1000); // a double holds ms exactly
+        QCOMPARE(fields[0].section('.', 1).left(6), frame["time"].toString().section('.', 1).left(6));
+        QCOMPARE(qRound64(fields[1].toDouble() * 1e6), qRound64(frame["gap_ms"].toDouble() * 1000));
+        QCOMPARE(fields[2], frame["direction"].toString());
+        QCOMPARE(fields[3], frame["meaning"].toString());
+        QStringList expected;
+        for (const QJsonValue flag : frame["flags"].toArray()) {
+            expected << flag.toString();
+        }
+        QCOMPARE(fields[4], expected.join('|'));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ctl)

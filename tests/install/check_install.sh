@@ -18,6 +18,10 @@ for file in bin/trivex bin/trivex-sim bin/trivexctl share/man/man1/trivex.1.gz s
             share/icons/hicolor/scalable/apps/trivex.svg share/icons/hicolor/scalable/apps/trivex-sim.svg; do
   [ -e "$file" ] || { echo "missing after install: $file"; exit 1; }
 done
+# The dissector lies where this machine's Wireshark looks for every user's Lua plugins, below /usr.
+plugins=$(tshark -G folders 2>/dev/null | sed -n 's/^Global Lua Plugins:[[:space:]]*//p')
+[ -n "$plugins" ] || { echo "tshark names no folder for Lua plugins (scripts/setup installs it)"; exit 1; }
+[ -f "${plugins#/usr/}/trivex.lua" ] || { echo "the dissector is not in ${plugins#/usr/}"; find . -name trivex.lua; exit 1; }
 for size in 16 32 48 64 128 256; do
   for name in trivex trivex-sim; do
     png="share/icons/hicolor/${size}x${size}/apps/$name.png"
@@ -37,8 +41,8 @@ echo "$report" | grep -q "Settings file: $home/.config/trivex/trivex.ini" ||
   { echo "the installed program does not use the per-user settings folder:"; echo "$report"; exit 1; }
 [ ! -e "$prefix/bin/trivex.ini" ] || { echo "settings written into the bin folder"; exit 1; }
 # trivexctl runs with no display, and its completion offers the words' choices.
-env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/trivexctl" --help | grep -q "commission --first ADDR" ||
-  { echo "trivexctl --help without commission"; exit 1; }
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/trivexctl" --help)
+grep -q "commission --first ADDR" <<<"$help" || { echo "trivexctl --help without commission"; exit 1; }
 choices=$(bash -c 'source "$1"; COMP_WORDS=(trivexctl backlight ""); COMP_CWORD=2; _trivexctl; echo "${COMPREPLY[*]}"' _ \
   share/bash-completion/completions/trivexctl)
 [ "$choices" = "on off blink" ] || { echo "completion of backlight: $choices"; exit 1; }

@@ -16,7 +16,7 @@ for file in ./usr/bin/trivex ./usr/bin/trivex-sim ./usr/bin/trivexctl ./usr/shar
             ./usr/share/bash-completion/completions/trivexctl ./usr/share/applications/org.trivex.Trivex.desktop \
             ./usr/share/metainfo/org.trivex.Trivex.metainfo.xml ./usr/share/man/man1/trivex.1.gz \
             ./usr/share/icons/hicolor/256x256/apps/trivex.png ./usr/share/doc/trivex/copyright \
-            ./usr/share/doc/trivex/changelog.Debian.gz; do
+            ./usr/share/doc/trivex/changelog.Debian.gz "./usr/lib/$(gcc -print-multiarch)/wireshark/plugins/trivex.lua"; do
   echo "$files" | grep -qx "$file" || { echo "not in the package: $file"; exit 1; }
 done
 echo "package $(basename "$deb"): complete"

@@ -1,8 +1,11 @@
 // The rules of the byte protocol (the line break of a text message, reply recognition, the two
-// writes of a configuration command, the number rule, the decoder, the Telnet stream), checked against
+// writes of a configuration command, the number rule, the decoder, a bus heard from the side and its
+// capture file, the Telnet stream), checked against
 // sequences written out here as hex independently of the encoders' constants. Each command's bytes are
 // checked where a control puts it on the wire (tst_panel, tst_frmMain, tst_frmLCD).
 
+#include "protocol/BusReader.h"
+#include "protocol/Capture.h"
 #include "protocol/Configuration.h"
 #include "protocol/Decoder.h"
 #include "protocol/Display.h"
@@ -34,6 +37,9 @@ private slots:
     void trafficIsDecodedInWords_data();
     void trafficIsDecodedInWords();
     void telnetStreamIsReadWhateverItsBlocks();
+    void busHeardFromTheSideIsToldApartAndMarked_data();
+    void busHeardFromTheSideIsToldApartAndMarked();
+    void captureFilesKeepEveryPacketOrAreRefused();
 };
 
 void tst_protocol::writeTextFollowsTheLineBreakRule_data() {
@@ -234,6 +240,118 @@ void tst_protocol::telnetStreamIsReadWhateverItsBlocks() {
         QVERIFY(events[1].subnegotiation && events[1].option == 44);
         QCOMPARE(toHex(events[1].payload), QByteArray("65 00 00 FF"));
         QVERIFY(events[2].payload.size() < telnet::Reader::kMaxSubnegotiation);
+    }
+}
+
+// Bytes heard on a bus as "ms:hex" blocks, read into frames: "c" the controller's, "m" a
+// module's, each at its ms, with its flags. Fed as the blocks came and again a byte a read: the
+// frames are the same.
+void tst_protocol::busHeardFromTheSideIsToldApartAndMarked_data() {
+    QTest::addColumn<QString>("heard");
+    QTest::addColumn<int>("endMs");
+    QTest::addColumn<QString>("frames");
+    auto row = [](const char* name, const char* heard, int endMs, const char* frames) {
+        QTest::newRow(name) << heard << endMs << frames;
+    };
+    row("select, command, text, input, release",
+        "0:EF 65; 3:EE 65; 5:FE 06; 6:48 49; 40:FE 0E; 43:EE 65 08; 50:EA", 60,
+        "c0 EF 65 | m3 EE 65 | c5 FE 06 | c6 48 49 | c40 FE 0E | m43 EE 65 08 | c50 EA");
+    row("no acknowledge within the window", "0:EF 70; 200:EF 65; 202:EE 65", 210,
+        "c0 EF 70 [no acknowledge within the reply window] | c200 EF 65 | m202 EE 65");
+    row("unanswered start frame at the end", "0:EF 70", 400,
+        "c0 EF 70 [no acknowledge within the reply window]");
+    row("window open at the end", "0:EF 70", 100, "c0 EF 70");
+    row("unanswered input query", "0:EF 65; 2:EE 65; 10:FE 0E; 300:EA", 310,
+        "c0 EF 65 | m2 EE 65 | c10 FE 0E [no acknowledge within the reply window] | c300 EA");
+    row("two modules at once", "0:EF 66; 3:C9 77", 200,
+        "c0 EF 66 | m3 C9 77 [garbled acknowledge: two modules answered at once]");
+    row("another address answers", "0:EF 67; 3:EE 68", 10,
+        "c0 EF 67 | m3 EE 68 [acknowledge from another address than the one called (103)]");
+    row("configuration while selected", "0:EF 65; 3:EE 65; 10:EF 64; 12:FE 1E EA", 400,
+        "c0 EF 65 | m3 EE 65 | c10 EF 64 | c12 FE 1E [configuration command while module 101 is selected] | "
+        "c12 EA");
+    row("configuration after release", "0:EF 65; 3:EE 65; 8:EA; 10:EF 64; 12:FE 30 66 EA", 400,
+        "c0 EF 65 | m3 EE 65 | c8 EA | c10 EF 64 | c12 FE 30 66 | c12 EA");
+    row("a display command is no configuration", "0:EF 65; 3:EE 65; 10:EF 64; 12:FE 06 EA", 400,
+        "c0 EF 65 | m3 EE 65 | c10 EF 64 | c12 FE 06 | c12 EA");
+    row("unknown command", "0:FE 99", 10, "c0 FE 99 [bytes that fit no frame]");
+    row("reply nobody asked for", "0:EE 65", 10, "m0 EE 65 [bytes that fit no frame]");
+    row("late acknowledge", "0:EF 65; 200:EE 65", 210,
+        "c0 EF 65 [no acknowledge within the reply window] | m200 EE 65 [bytes that fit no frame]");
+    row("command cut off", "0:FE 32 01", 10, "c0 FE 32 01 [bytes that fit no frame]");
+    row("text runs parted by quiet", "0:41 42; 30:43", 40, "c0 41 42 | c30 43");
+}
+
+void tst_protocol::busHeardFromTheSideIsToldApartAndMarked() {
+    QFETCH(QString, heard);
+    QFETCH(int, endMs);
+    for (const bool byteByByte : {false, true}) {
+        BusReader reader;
+        std::vector<BusFrame> frames;
+        auto take = [&](std::vector<BusFrame> more) {
+            frames.insert(frames.end(), more.begin(), more.end());
+        };
+        for (const QString& block : heard.split(QStringLiteral("; "))) {
+            const std::int64_t micros = block.section(':', 0, 0).toLongLong() * 1000;
+            const Bytes bytes = hex(qPrintable(block.section(':', 1)));
+            for (std::size_t at = 0; at < bytes.size(); at += byteByByte ? 1 : bytes.size()) {
+                take(reader.feed(bytes.substr(at, byteByByte ? 1 : bytes.size()), micros));
+            }
+        }
+        take(reader.finish(std::int64_t{endMs} * 1000));
+        QStringList told;
+        std::int64_t before = -1;
+        for (const BusFrame& frame : frames) {
+            QString line = QStringLiteral("%1%2 %3")
+                               .arg(frame.direction == Direction::ToBus ? 'c' : 'm')
+                               .arg(frame.micros / 1000)
+                               .arg(QString::fromLatin1(toHex(frame.bytes)));
+            for (const std::string& flag : frame.flags) {
+                line += QStringLiteral(" [%1]").arg(QString::fromStdString(flag));
+            }
+            told << line;
+            QCOMPARE(frame.gapMicros, before < 0 ? -1 : frame.micros - before);
+            QVERIFY(!frame.meaning.empty());
+            before = frame.micros;
+        }
+        QTEST(told.join(QStringLiteral(" | ")), "frames");
+    }
+}
+
+// A capture written packet by packet reads back the same: times to the microsecond, directions,
+// bytes, the line speed. Files that are no capture of this bus are refused with a reason.
+void tst_protocol::captureFilesKeepEveryPacketOrAreRefused() {
+    const std::vector<capture::Packet> packets = {
+        {1765112400123456, Direction::ToBus, hex("EF 65")},
+        {1765112400125001, Direction::FromBus, hex("EE 65")},
+        {1765112400130000, Direction::ToBus, hex("FE C8") + Bytes(32, 'x')}};
+    Bytes file = capture::header(capture::describeBus(4800), "trivex test");
+    for (const capture::Packet& packet : packets) {
+        file += capture::packet(packet);
+    }
+    std::string why;
+    const auto read = capture::read(file, &why);
+    QVERIFY2(read, why.c_str());
+    QCOMPARE(capture::speedOf(read->description), 4800);
+    QCOMPARE(read->packets.size(), packets.size());
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+        QCOMPARE(read->packets[i].micros, packets[i].micros);
+        QVERIFY(read->packets[i].direction == packets[i].direction);
+        QCOMPARE(toHex(read->packets[i].bytes), toHex(packets[i].bytes));
+    }
+    Bytes otherLink = file;
+    otherLink[file.find(hex("01 00 00 00"), 28) + 8] = 1; // the interface's link type: Ethernet
+    const std::vector<std::pair<Bytes, const char*>> refused = {
+        {Bytes(), "it is empty"},
+        {file.substr(0, file.size() - 3), "a block's length does not add up"},
+        {file + Bytes(5, '\0'), "it ends inside a block"},
+        {file.substr(28), "it does not begin with a section header"},
+        {otherLink, "its link type is 1"},
+        {hex("0A 0D 0D 0A 1C 00 00 00 00 00 00 00"), "no byte-order magic"},
+    };
+    for (const auto& [bytes, reason] : refused) {
+        QVERIFY(!capture::read(bytes, &why));
+        QVERIFY2(why.find(reason) != std::string::npos, why.c_str());
     }
 }
 

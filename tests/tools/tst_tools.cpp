@@ -1,18 +1,23 @@
 // The windows beyond the laid-out three: the traffic monitor against a pty peer, the bus scan
-// against the virtual module, and the glyph editor of "Configure LCD".
+// against the virtual module, the glyph editor of "Configure LCD", and the bus heard from the
+// side through the virtual module's tap.
 
 #include "forms/frmComm.h"
 #include "forms/frmLCD.h"
 #include "forms/frmMain.h"
 #include "forms/kit/Style.h"
+#include "forms/tools/FrameModel.h"
 #include "forms/tools/TrafficModel.h"
 #include "forms/tools/frmGlyph.h"
+#include "forms/tools/frmListen.h"
 #include "forms/tools/frmNetworkPorts.h"
 #include "forms/tools/frmScan.h"
 #include "forms/tools/frmTraffic.h"
+#include "link/CaptureFile.h"
 #include "sim/core/Bus.h"
 #include "sim/runtime/NetBus.h"
 #include "sim/runtime/PtyBus.h"
+#include "sim/runtime/TapPty.h"
 #include "support/Bench.h"
 #include "support/Hex.h"
 #include "support/MessageWatcher.h"
@@ -78,6 +83,7 @@ private slots:
     void glyphEditorCancelledChangesNothing();
     void characterSetsAreSavedAndOpenedWhole();
     void networkPortsAreSetTestedAndUsed();
+    void listeningWindowHearsTheBusAndKeepsItAsACapture();
     void everyWindowIsOnScreenAndAnswersTheKeyboard_data();
     void everyWindowIsOnScreenAndAnswersTheKeyboard();
 
@@ -611,6 +617,7 @@ void tst_tools::everyWindowIsOnScreenAndAnswersTheKeyboard_data() {
     test::row("Traffic Monitor", "traffic", int(Qt::Key_P));
     test::row("Scan Bus", "scan", int(Qt::Key_S));
     test::row("Network Ports", "network", int(Qt::Key_S));
+    test::row("Listen to Bus", "listen", int(Qt::Key_D));
     test::row("Comm Port Settings", "comm", 0);
     test::row("Configure LCD", "lcd", 0);
 }
@@ -632,6 +639,7 @@ void tst_tools::everyWindowIsOnScreenAndAnswersTheKeyboard() {
         {"traffic", {main_->mnuTraffic, [this] { return main_->trafficWindow(); }}},
         {"scan", {main_->mnuScan, [this] { return main_->scanWindow(); }}},
         {"network", {main_->mnuNetwork, [this] { return main_->networkWindow(); }}},
+        {"listen", {main_->mnuListen, [this] { return main_->listenWindow(); }}},
         {"comm", {main_->mnuComm, [this] { return main_->commWindow(); }}},
         {"lcd", {main_->mnuConfig, [this] { return main_->configWindow(); }}}};
     windows.at(window).first->trigger();
@@ -644,6 +652,8 @@ void tst_tools::everyWindowIsOnScreenAndAnswersTheKeyboard() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(mnemonic), Qt::AltModifier);
         if (window == "traffic") {
             QTRY_VERIFY(main_->trafficWindow()->cmdPause->isChecked());
+        } else if (window == "listen") {
+            QTRY_VERIFY(main_->listenWindow()->cboSpeed->hasFocus());
         } else if (window == "scan") {
             QTRY_VERIFY(main_->scanWindow()->scan().isRunning()); // and Escape stops it
         } else {
@@ -678,6 +688,77 @@ void tst_tools::everyWindowIsOnScreenAndAnswersTheKeyboard() {
     if (window == "lcd") {
         QCOMPARE(bench_->get("LCD", "UID"), QStringLiteral("133")); // stored as on close
     }
+}
+
+// "Listen to Bus" on the virtual module's tap while the main window drives the module: both
+// sides heard, nothing written to the tap. The port the main window uses is refused by any of
+// its names. What was heard is saved as a capture that reads back whole; the traffic monitor,
+// saving the same exchanges as a capture, holds the same bytes, and opens a capture in a window
+// of its own; a file that is no capture is refused.
+void tst_tools::listeningWindowHearsTheBusAndKeepsItAsACapture() {
+    openScan({"101"});
+    main_->scanWindow()->close();
+    sim::TapPty tap;
+    QString error;
+    QVERIFY2(tap.open(bench_->path("tap"), &error), qPrintable(error));
+    connect(&bus_->pty, &sim::BusPort::onLine, &tap, &sim::TapPty::pass);
+    QVERIFY(QFile::link(bus_->pty.linkPath(), bench_->path("alias")));
+    main_->mnuTraffic->trigger();
+    main_->mnuListen->trigger();
+    forms::frmListen& listen = *main_->listenWindow();
+    MessageWatcher messages;
+    for (const QString& port : {QStringLiteral("COM1"), bench_->path("alias")}) {
+        listen.cboPort->setCurrentText({});
+        QTest::keyClicks(listen.cboPort, port);
+        click(listen.cmdListen);
+        QVERIFY2(!listen.isListening() &&
+                     messages.seen.last().text.contains("is busy: the main window uses it"),
+                 qPrintable(port));
+    }
+    listen.cboPort->setCurrentText({});
+    QTest::keyClicks(listen.cboPort, bench_->path("tap"));
+    click(listen.cmdListen);
+    QVERIFY(listen.isListening());
+    QVERIFY(listen.lblState->text().startsWith("Listening on " + bench_->path("tap") + " at 9600 bit/s"));
+    click(main_->cmdSelect);
+    QTRY_COMPARE(main_->statusText(), QStringLiteral("UID 101 Connected"));
+    click(main_->cmdInput);
+    QTRY_COMPARE(listen.model().rowCount(), 4);
+    click(listen.cmdListen);
+    QVERIFY(!listen.isListening());
+    QCOMPARE(tap.taken(), 0);
+    QStringList heard;
+    for (int row = 0; row < listen.model().rowCount(); ++row) {
+        heard << listen.model().text(row, forms::FrameModel::Direction) + " " +
+                     listen.model().text(row, forms::FrameModel::Bytes);
+        QVERIFY(listen.model().text(row, forms::FrameModel::Flags).isEmpty());
+    }
+    QCOMPARE(heard, QStringList({"controller EF 65", "module EE 65", "controller FE 0E", "module EE 65 00"}));
+
+    QVERIFY(listen.saveCapture(bench_->path("heard.pcapng")));
+    QVERIFY(main_->trafficWindow()->saveTo(bench_->path("port.pcapng")));
+    for (const char* file : {"heard.pcapng", "port.pcapng"}) {
+        const auto contents = link::readCaptureFile(bench_->path(file), &error);
+        QVERIFY2(contents && contents->speed == 9600, qPrintable(error));
+        QStringList read;
+        for (const protocol::BusFrame& frame : contents->frames) {
+            read << QStringLiteral("%1 %2").arg(frame.direction == protocol::Direction::ToBus ? "controller"
+                                                                                              : "module",
+                                                QString::fromLatin1(toHex(frame.bytes)));
+        }
+        QCOMPARE(read, heard);
+    }
+    QWidget* opened = main_->trafficWindow()->openCapture(bench_->path("heard.pcapng"));
+    QVERIFY(opened);
+    const auto& shown = static_cast<forms::frmListen*>(opened)->model().frames();
+    QVERIFY(std::equal(shown.begin(), shown.end(), listen.model().frames().begin(),
+                       [](const protocol::BusFrame& a, const protocol::BusFrame& b) {
+                           return a.micros == b.micros && a.bytes == b.bytes && a.meaning == b.meaning;
+                       }));
+    delete opened;
+    test::writeFile(bench_->path("notes.pcapng"), "not a capture");
+    QVERIFY(!main_->trafficWindow()->openCapture(bench_->path("notes.pcapng")));
+    QVERIFY(messages.seen.last().text.contains("was not opened: it is no pcapng file"));
 }
 
 QTEST_MAIN(tst_tools)

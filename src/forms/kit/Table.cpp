@@ -1,6 +1,8 @@
 #include "forms/kit/Table.h"
 
+#include <QFontDatabase>
 #include <QHeaderView>
+#include <QStyle>
 
 namespace trivex::forms {
 
@@ -15,6 +17,38 @@ QTableWidget* resultTable(const QString& name, const QString& accessibleName, co
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return table;
+}
+
+void setUpLogTable(QTableView* table, const QString& name, const QString& accessibleName) {
+    table->setObjectName(name);
+    table->setAccessibleName(accessibleName);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setWordWrap(false);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+    table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+std::vector<int> widenColumnsToRows(QTableView* table, int columns,
+                                    const std::function<QString(int, int)>& text, int fixedColumn) {
+    const int rows = table->model()->rowCount();
+    const int first = std::max(table->rowAt(0), 0);
+    int last = table->rowAt(table->viewport()->height() - 1);
+    last = last < 0 ? rows - 1 : last;
+    const QFontMetrics fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    const QFontMetrics words = table->fontMetrics();
+    const int padding = 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    std::vector<int> widths(static_cast<std::size_t>(columns));
+    for (int column = 0; column < columns; ++column) {
+        int width = table->columnWidth(column);
+        const QFontMetrics& metrics = column == fixedColumn ? fixed : words;
+        for (int row = first; row <= last; ++row) {
+            width = std::max(width, metrics.horizontalAdvance(text(row, column)) + padding);
+        }
+        widths[static_cast<std::size_t>(column)] = width;
+        table->setColumnWidth(column, width);
+    }
+    return widths;
 }
 
 } // namespace trivex::forms

@@ -95,6 +95,26 @@ QString TrafficModel::text(const link::TrafficEntry& entry, int column) const {
     }
 }
 
+std::vector<protocol::BusFrame> TrafficModel::frames() const {
+    const std::int64_t wallOrigin = wallOrigin_.toMSecsSinceEpoch() * 1000;
+    protocol::BusReader reader;
+    std::vector<protocol::BusFrame> frames;
+    std::int64_t micros = wallOrigin;
+    for (const link::TrafficEntry& entry : entries_) {
+        if (entry.kind != Kind::Sent && entry.kind != Kind::Received) {
+            continue;
+        }
+        micros = wallOrigin + (entry.nanoseconds - origin_) / 1000;
+        for (protocol::BusFrame& frame : reader.feed(entry.bytes, micros)) {
+            frames.push_back(std::move(frame));
+        }
+    }
+    for (protocol::BusFrame& frame : reader.finish(micros)) {
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
 QString TrafficModel::line(int row) const {
     QStringList columns;
     for (int column = 0; column < Columns; ++column) {

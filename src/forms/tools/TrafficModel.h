@@ -1,10 +1,12 @@
 #pragma once
 
 #include "link/Traffic.h"
+#include "protocol/BusReader.h"
 
 #include <QAbstractTableModel>
 #include <QDateTime>
 #include <deque>
+#include <vector>
 
 namespace trivex::forms {
 
@@ -29,6 +31,9 @@ public:
     void clear();
 
     qint64 dropped() const { return dropped_; }
+    // What was sent and received, read into frames as a listener on the bus reads it, each at
+    // its wall-clock time: the entries as a capture holds them.
+    std::vector<protocol::BusFrame> frames() const;
     // One entry as a line of text, its columns separated by tabs.
     QString line(int row) const;
     // What one cell shows.

@@ -3,7 +3,10 @@
 #include "forms/kit/Keyboard.h"
 #include "forms/kit/Messages.h"
 #include "forms/kit/Style.h"
+#include "forms/kit/Table.h"
 #include "forms/tools/TrafficModel.h"
+#include "forms/tools/frmListen.h"
+#include "link/CaptureFile.h"
 #include "protocol/Text.h"
 #include "settings/FileAccess.h"
 
@@ -12,14 +15,12 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -30,6 +31,13 @@ namespace {
 // Entries are put into the table this often, not one by one, so that a burst costs the window
 // one update per interval.
 constexpr int kFlushMs = 50;
+
+const QString kTextFilter = QStringLiteral("Text (*.txt)");
+const QString kCaptureFilter = QStringLiteral("Captures (*.pcapng)");
+
+bool isCapturePath(const QString& path) {
+    return path.endsWith(QStringLiteral(".pcapng"), Qt::CaseInsensitive);
+}
 
 const QString kHexRefused =
     QStringLiteral("\"%1\" was not sent: write bytes as pairs of hex digits, as FE 14 or fe14.");
@@ -53,16 +61,10 @@ frmTraffic::frmTraffic(session::PortSession& session)
     model_->setClock(QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs(), QDateTime::currentDateTime());
 
     tblTraffic = new QTableView;
-    tblTraffic->setObjectName(QStringLiteral("tblTraffic"));
     tblTraffic->setModel(model_);
-    tblTraffic->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblTraffic->setWordWrap(false);
-    tblTraffic->verticalHeader()->hide();
-    tblTraffic->verticalHeader()->setDefaultSectionSize(tblTraffic->fontMetrics().height() + 4);
+    setUpLogTable(tblTraffic, QStringLiteral("tblTraffic"), QStringLiteral("Traffic"));
     tblTraffic->setColumnWidth(TrafficModel::Direction, 70);
     tblTraffic->setColumnWidth(TrafficModel::Bytes, 200);
-    tblTraffic->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    tblTraffic->setAccessibleName(QStringLiteral("Traffic"));
 
     auto button = [](const QString& caption, const char* name) {
         auto* push = new QPushButton(caption);
@@ -74,11 +76,15 @@ frmTraffic::frmTraffic(session::PortSession& session)
     cmdClear = button(QStringLiteral("&Clear"), "cmdClear");
     cmdCopy = button(QStringLiteral("C&opy"), "cmdCopy");
     cmdSave = button(QStringLiteral("Sa&ve..."), "cmdSave");
+    cmdSave->setToolTip(QStringLiteral("As text, or as a capture that Wireshark reads (a .pcapng file)"));
+    cmdOpen = button(QStringLiteral("Ope&n..."), "cmdOpen");
+    cmdOpen->setToolTip(QStringLiteral("A capture, shown in a window of its own"));
     lblCount = new QLabel;
     lblCount->setObjectName(QStringLiteral("lblCount"));
     auto* tools = new QHBoxLayout;
-    for (QWidget* control : {static_cast<QWidget*>(cmdPause), static_cast<QWidget*>(cmdClear),
-                             static_cast<QWidget*>(cmdCopy), static_cast<QWidget*>(cmdSave)}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(cmdPause), static_cast<QWidget*>(cmdClear), static_cast<QWidget*>(cmdCopy),
+          static_cast<QWidget*>(cmdSave), static_cast<QWidget*>(cmdOpen)}) {
         tools->addWidget(control);
     }
     tools->addStretch();
@@ -121,10 +127,22 @@ frmTraffic::frmTraffic(session::PortSession& session)
     });
     connect(cmdCopy, &QPushButton::clicked, this, &frmTraffic::copySelection);
     connect(cmdSave, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save the traffic"),
-                                                          QStringLiteral("trivex-traffic.txt"));
+        QString filter = kTextFilter;
+        QString path = QFileDialog::getSaveFileName(
+            this, QStringLiteral("Save the traffic"), QStringLiteral("trivex-traffic.txt"),
+            kTextFilter + QStringLiteral(";;") + kCaptureFilter, &filter);
+        if (!path.isEmpty() && filter == kCaptureFilter && !isCapturePath(path)) {
+            path += QStringLiteral(".pcapng");
+        }
         if (!path.isEmpty()) {
             saveTo(path);
+        }
+    });
+    connect(cmdOpen, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open a capture"), QString(),
+                                                          kCaptureFilter + QStringLiteral(";;All files (*)"));
+        if (!path.isEmpty()) {
+            openCapture(path);
         }
     });
     connect(cmdSendRaw, &QPushButton::clicked, this, &frmTraffic::sendRaw);
@@ -162,28 +180,13 @@ void frmTraffic::flush() {
 }
 
 void frmTraffic::fitColumns() {
-    const int first = std::max(tblTraffic->rowAt(0), 0);
-    int last = tblTraffic->rowAt(tblTraffic->viewport()->height() - 1);
-    last = last < 0 ? model_->rowCount() - 1 : last;
-    const QFontMetrics hex(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    const QFontMetrics words = tblTraffic->fontMetrics();
-    const int padding = 2 * tblTraffic->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
-    int widths[TrafficModel::Columns] = {};
-    for (int column = 0; column < TrafficModel::Columns; ++column) {
-        widths[column] = tblTraffic->columnWidth(column);
-        for (int row = first; row <= last; ++row) {
-            const QFontMetrics& metrics = column == TrafficModel::Bytes ? hex : words;
-            widths[column] =
-                std::max(widths[column], metrics.horizontalAdvance(model_->text(row, column)) + padding);
-        }
-    }
+    std::vector<int> widths = widenColumnsToRows(
+        tblTraffic, TrafficModel::Columns, [this](int row, int column) { return model_->text(row, column); },
+        TrafficModel::Bytes);
     // The meaning fills the rest of the row, and is wider where an entry needs it.
-    widths[TrafficModel::Meaning] = std::max(
-        widths[TrafficModel::Meaning], tblTraffic->viewport()->width() - widths[TrafficModel::Time] -
-                                           widths[TrafficModel::Direction] - widths[TrafficModel::Bytes]);
-    for (int column = 0; column < TrafficModel::Columns; ++column) {
-        tblTraffic->setColumnWidth(column, widths[column]);
-    }
+    const int rest = tblTraffic->viewport()->width() - widths[TrafficModel::Time] -
+                     widths[TrafficModel::Direction] - widths[TrafficModel::Bytes];
+    tblTraffic->setColumnWidth(TrafficModel::Meaning, std::max(widths[TrafficModel::Meaning], rest));
 }
 
 void frmTraffic::resizeEvent(QResizeEvent* event) {
@@ -213,7 +216,31 @@ void frmTraffic::copySelection() {
     QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + (lines.isEmpty() ? "" : "\n"));
 }
 
+QWidget* frmTraffic::openCapture(const QString& path) {
+    auto* window = new frmListen(session_);
+    if (!window->openCapture(path, this)) {
+        delete window;
+        return nullptr;
+    }
+    window->setScreen(screen());
+    placeBeside(window, this);
+    window->show();
+    return window;
+}
+
 bool frmTraffic::saveTo(const QString& path) {
+    if (isCapturePath(path)) {
+        const QString settings = session_.MSComm1().Settings();
+        const int speed =
+            session_.MSComm1().setsLineSpeed() ? settings.section(QLatin1Char(','), 0, 0).toInt() : 0;
+        const QString error = settings::replaceFile(path, link::captureBytes(model_->frames(), speed));
+        if (!error.isEmpty()) {
+            showMessage(this, QMessageBox::Warning,
+                        QStringLiteral("The capture was not saved to %1: %2. The entries stay here.")
+                            .arg(path, error));
+        }
+        return error.isEmpty();
+    }
     QByteArray text =
         QStringLiteral("# trivex %1 traffic, saved %2\n# %3\n# %4\n")
             .arg(QStringLiteral(TRIVEX_VERSION), QDateTime::currentDateTime().toString(Qt::ISODateWithMs),

@@ -32,15 +32,20 @@ public:
     QPushButton* cmdClear;
     QPushButton* cmdCopy; // the selected entries as text
     QPushButton* cmdSave;
+    QPushButton* cmdOpen; // a capture, in a window of its own
     QLabel* lblCount;
     QLineEdit* txtRaw;
     QPushButton* cmdSendRaw;
 
     const TrafficModel& model() const { return *model_; }
 
-    // Writes every entry to path as text, after a header naming the date, the program and the
-    // port; false, and a message that says why, when it cannot.
+    // Writes every entry to path: as text, after a header naming the date, the program and the
+    // port; or, to a .pcapng file, what was sent and received as a capture. False, and a message
+    // that says why, when it cannot.
     bool saveTo(const QString& path);
+    // Shows the capture at path in a window of its own, as "Listen to Bus" shows a bus; that
+    // window, or null (and a message that says why) when the file is no capture.
+    QWidget* openCapture(const QString& path);
     void sendRaw();
 
 protected:
