@@ -734,6 +734,10 @@ void tst_tools::listeningWindowHearsTheBusAndKeepsItAsACapture() {
         QVERIFY(listen.model().text(row, forms::FrameModel::Flags).isEmpty());
     }
     QCOMPARE(heard, QStringList({"controller EF 65", "module EE 65", "controller FE 0E", "module EE 65 00"}));
+    listen.cboPort->setCurrentText({});
+    QTest::keyClicks(listen.cboPort, bench_->path("absent"));
+    click(listen.cmdListen); // not there: what was heard stays
+    QCOMPARE(listen.model().rowCount(), 4);
 
     QVERIFY(listen.saveCapture(bench_->path("heard.pcapng")));
     QVERIFY(main_->trafficWindow()->saveTo(bench_->path("port.pcapng")));

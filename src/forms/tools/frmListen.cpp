@@ -163,9 +163,22 @@ frmListen::frmListen(session::PortSession& session)
     connect(cmdOpen, &QPushButton::clicked, this, [this] {
         const QString path =
             QFileDialog::getOpenFileName(this, QStringLiteral("Open a capture"), QString(), kCaptureFilter);
-        if (!path.isEmpty()) {
-            openCapture(path);
+        if (path.isEmpty()) {
+            return;
         }
+        if (model_->rowCount() == 0) {
+            openCapture(path);
+            return;
+        }
+        // What this window shows stays: the capture comes up in a window of its own.
+        auto* window = new frmListen(session_);
+        if (!window->openCapture(path, this)) {
+            delete window;
+            return;
+        }
+        window->setScreen(screen());
+        placeBeside(window, this);
+        window->show();
     });
     connect(cmdSave, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getSaveFileName(
@@ -220,9 +233,8 @@ void frmListen::start() {
     QString why;
     const QString device = deviceToListen(&why);
     if (!device.isEmpty()) {
+        // What the window shows stays: frames heard now follow it, until Clear.
         source_ = cboPort->currentText().trimmed();
-        model_->clear();
-        waiting_.clear();
         why = listener_.open(device, QStringLiteral("%1,n,8,1").arg(cboSpeed->currentText()));
         why = why.isEmpty() ? why : QStringLiteral("%1 %2").arg(cboPort->currentText().trimmed(), why);
     }

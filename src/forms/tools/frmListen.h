@@ -42,8 +42,9 @@ public:
     bool isListening() const { return listening_; }
 
     void cmdListen_Click();
-    // Shows the capture at path in place of what the window holds; false, and a message that
-    // says why (over teller, if given), when it cannot be read.
+    // Shows the capture at path in place of what the window holds (Open... uses a new window
+    // when this one holds frames); false, and a message that says why (over teller, if given),
+    // when it cannot be read.
     bool openCapture(const QString& path, QWidget* teller = nullptr);
     // Writes the frames shown to path as a capture; false, and a message that says why, when it
     // cannot.
