@@ -260,31 +260,22 @@ void tst_net::simulatorHoldsUpUnderAnyClient() {
         first.connectToHost(QHostAddress::LocalHost, rfcPort_);
         return first.waitForConnected(100);
     }));
-    auto residentKiB = [&sim] {
-        QFile status(QStringLiteral("/proc/%1/status").arg(sim.processId()));
-        status.open(QIODevice::ReadOnly);
-        const QByteArray text = status.readAll();
-        const qsizetype at = text.indexOf("VmRSS:");
-        return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLong();
-    };
     if (client == "flood") {
         // Start frames and input queries as fast as they go, and nothing read (little room to
         // read into, either): the simulator drops the client, at whatever pace this machine goes.
+        // (What it holds meanwhile is a benchmark's figure: bench/rfc2217_client.py.)
         first.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
         first.setReadBufferSize(1);
         const QByteArray burst = QByteArray("\xEF\x65\xFE\x02").repeated(4096);
         QElapsedTimer flooding;
         flooding.start();
-        long peakKiB = 0;
         while (first.state() == QAbstractSocket::ConnectedState && flooding.elapsed() < 30000) {
             if (first.bytesToWrite() < burst.size()) {
                 first.write(burst);
             }
             first.waitForBytesWritten(10);
-            peakKiB = std::max(peakKiB, residentKiB());
         }
         QCOMPARE(first.state(), QAbstractSocket::UnconnectedState); // dropped
-        QVERIFY2(peakKiB < 100 * 1024, qPrintable(QString::number(peakKiB)));
     } else if (client == "half") {
         first.write("\xEF\x65\xFE"); // a start frame, and a command cut off after its prefix
         QVERIFY(QTest::qWaitFor([&] { return first.bytesAvailable() >= 2; }, 1000)); // all of it arrived
