@@ -1,6 +1,7 @@
 #include "PtyPeer.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -48,13 +49,17 @@ void PtyPeer::onReadable() {
         if (n <= 0) {
             return;
         }
+        const std::size_t before = received_.size();
         received_.append(buffer, static_cast<std::size_t>(n));
+        // Every trigger that ends in what was just read is answered, as a module answers each
+        // frame, however many frames a busy machine lets pile up before this read.
         for (const Answer& answer : answers_) {
-            if (received_.size() >= answer.trigger.size() &&
-                received_.compare(received_.size() - answer.trigger.size(), answer.trigger.size(),
-                                  answer.trigger) == 0) {
-                const std::string reply = answer.reply;
-                QTimer::singleShot(answer.delayMs, Qt::PreciseTimer, this, [this, reply] { send(reply); });
+            const std::size_t size = answer.trigger.size();
+            for (std::size_t end = std::max(before + 1, size); end <= received_.size(); ++end) {
+                if (received_.compare(end - size, size, answer.trigger) == 0) {
+                    const std::string reply = answer.reply;
+                    QTimer::singleShot(answer.delayMs, Qt::PreciseTimer, this, [this, reply] { send(reply); });
+                }
             }
         }
     }

@@ -34,7 +34,7 @@ public:
         }
     }
 
-    // Whenever the bytes received end with trigger, answer reply after delayMs.
+    // Whenever the bytes received come to trigger, answer reply after delayMs.
     void answer(const std::string& trigger, const std::string& reply, int delayMs = 1);
     void clearAnswers() { answers_.clear(); }
 
