@@ -212,11 +212,18 @@ void CommissionJob::run(session::PortSession& session, Record& record) {
                 }
                 sent << named.name;
             }
-            // The last command is on the wire at the module's old speed before the port changes.
+            // The last command is on the wire at the module's old speed before the port changes. A
+            // virtual module on a pseudo-terminal takes bytes at the speed the line has when it
+            // reads them, and a busy machine may let it read late: there the speed changes only
+            // after the reply window, the time any exchange gives the far end to answer.
+            const int oldSpeed = census.speed > 0 ? census.speed : 9600;
             const auto bytes = commands.back().command.write1.size() + commands.back().command.write2.size();
-            pause(
-                static_cast<int>(std::ceil(protocol::wireMs(bytes, census.speed > 0 ? census.speed : 9600))) +
-                static_cast<int>(link::kTickLength.count()));
+            int settleMs = static_cast<int>(std::ceil(protocol::wireMs(bytes, oldSpeed))) +
+                           static_cast<int>(link::kTickLength.count());
+            if (speed_ > 0 && speed_ != oldSpeed && port.isPseudoTerminal()) {
+                settleMs = std::max(settleMs, link::kReplyTicks * static_cast<int>(link::kTickLength.count()));
+            }
+            pause(settleMs);
             if (speed_ > 0) {
                 port.switchSettings(settingsAt(portSettings, speed_));
             }

@@ -13,6 +13,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace trivex::link {
@@ -149,6 +151,10 @@ bool SerialControl::openDevice(const QString& path) {
     // A USB adapter is asked not to hold small reads (replies) back; where its driver refuses,
     // the port's state says so.
     lowLatency_ = isUsbSerial(path) ? requestLowLatency(static_cast<int>(port_.handle())) : LowLatency{};
+    // Unix 98 pseudo-terminal slaves have majors 136 to 143.
+    struct stat device {};
+    pseudoTerminal_ = ::fstat(static_cast<int>(port_.handle()), &device) == 0 && S_ISCHR(device.st_mode) &&
+                      major(device.st_rdev) >= 136 && major(device.st_rdev) <= 143;
     return true;
 }
 
@@ -165,6 +171,7 @@ void SerialControl::closeDevice() {
         restoreLatency(static_cast<int>(port_.handle()), lowLatency_);
     }
     lowLatency_ = LowLatency{};
+    pseudoTerminal_ = false;
     port_.close();
     net_.close();
     if (lockHandle_ >= 0) {
@@ -334,8 +341,8 @@ bool SerialControl::switchSettings(const QString& text) {
 }
 
 void SerialControl::drainOutput() {
-    // Bytes already written go out at the speed they were written at (a pseudo-terminal's far
-    // end, a virtual module, reads them at whatever speed the line has when it reads). Bounded
+    // Bytes already written go out at the speed they were written at (a pseudo-terminal tells
+    // nothing here: see isPseudoTerminal). Bounded
     // by the time they take on the wire at the slower of the modules' speeds and kDrainLimitMs:
     // a far end that reads nothing (a stopped peer) must not hold the program up for long.
     port_.flush();

@@ -115,6 +115,10 @@ public:
     // the adapter's latency timer where its driver reports one, an open connection's round trip
     // and then some on the network, else kDefaultReadHoldMs.
     int readHoldMs() const;
+    // Whether the open device is a pseudo-terminal (a virtual module's bus): its driver cannot
+    // tell what the far end has yet to read, and that end reads bytes at the speed the line has
+    // when it reads them, however long ago they were written.
+    bool isPseudoTerminal() const { return pseudoTerminal_; }
     // For a USB adapter whose driver refused low-latency mode: why, for the port's state; empty
     // otherwise.
     const QString& latencyRefused() const { return lowLatency_.refused; }
@@ -183,6 +187,7 @@ private:
     DeviceIdentity identity_;
     int lockHandle_ = -1;   // holds the advisory lock that other serial programs honour
     LowLatency lowLatency_; // asked of a USB adapter's driver while it is open
+    bool pseudoTerminal_ = false;
     bool listenOnly_ = false;
 };
 
