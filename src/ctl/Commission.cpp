@@ -221,7 +221,8 @@ void CommissionJob::run(session::PortSession& session, Record& record) {
             int settleMs = static_cast<int>(std::ceil(protocol::wireMs(bytes, oldSpeed))) +
                            static_cast<int>(link::kTickLength.count());
             if (speed_ > 0 && speed_ != oldSpeed && port.isPseudoTerminal()) {
-                settleMs = std::max(settleMs, link::kReplyTicks * static_cast<int>(link::kTickLength.count()));
+                settleMs =
+                    std::max(settleMs, link::kReplyTicks * static_cast<int>(link::kTickLength.count()));
             }
             pause(settleMs);
             if (speed_ > 0) {

@@ -58,7 +58,8 @@ void PtyPeer::onReadable() {
             for (std::size_t end = std::max(before + 1, size); end <= received_.size(); ++end) {
                 if (received_.compare(end - size, size, answer.trigger) == 0) {
                     const std::string reply = answer.reply;
-                    QTimer::singleShot(answer.delayMs, Qt::PreciseTimer, this, [this, reply] { send(reply); });
+                    QTimer::singleShot(answer.delayMs, Qt::PreciseTimer, this,
+                                       [this, reply] { send(reply); });
                 }
             }
         }
