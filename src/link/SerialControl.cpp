@@ -342,9 +342,9 @@ bool SerialControl::switchSettings(const QString& text) {
 
 void SerialControl::drainOutput() {
     // Bytes already written go out at the speed they were written at (a pseudo-terminal tells
-    // nothing here: see isPseudoTerminal). Bounded
-    // by the time they take on the wire at the slower of the modules' speeds and kDrainLimitMs:
-    // a far end that reads nothing (a stopped peer) must not hold the program up for long.
+    // nothing here: see isPseudoTerminal). Bounded by the time they take on the wire at the
+    // slower of the modules' speeds and kDrainLimitMs: a far end that reads nothing (a stopped
+    // peer) must not hold the program up for long.
     port_.flush();
     const int fd = static_cast<int>(port_.handle());
     int queued = 0;

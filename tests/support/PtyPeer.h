@@ -34,7 +34,8 @@ public:
         }
     }
 
-    // Whenever the bytes received come to trigger, answer reply after delayMs.
+    // Each time the bytes received come to trigger, however reads split them, answer reply after
+    // delayMs.
     void answer(const std::string& trigger, const std::string& reply, int delayMs = 1);
     void clearAnswers() { answers_.clear(); }
 
