@@ -7,6 +7,8 @@
 #include "protocol/Selection.h"
 
 #include <QEventLoop>
+#include <algorithm>
+#include <vector>
 
 namespace trivex::ctl {
 
@@ -90,17 +92,22 @@ Census BusCheck::wholeBus() {
     }
     loop.exec();
     scan.stop();
+    // Told in address order, whichever answer a late reply had probed again first.
+    std::vector<link::ScanFinding> findings = scan.findings();
+    std::stable_sort(findings.begin(), findings.end(), [](const auto& a, const auto& b) {
+        return a.address != b.address ? a.address < b.address : a.speed > b.speed;
+    });
     QStringList found;
     bool garbled = false;
-    for (const link::ScanFinding& finding : scan.findings()) {
+    for (const link::ScanFinding& finding : findings) {
         found << QStringLiteral("%1 at %2").arg(finding.address).arg(speedWords(finding.speed)) +
                      (finding.note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(finding.note));
         garbled = garbled || finding.note.startsWith(QLatin1String("no clean acknowledge"));
     }
     if (found.size() == 1 && !garbled) {
         census.found = Census::Found::One;
-        census.address = scan.findings().front().address;
-        census.speed = scan.findings().front().speed;
+        census.address = findings.front().address;
+        census.speed = findings.front().speed;
     } else if (!found.isEmpty()) {
         census.found = Census::Found::Several;
         census.told =
