@@ -320,7 +320,15 @@ void BusScan::onTimeout() {
         }
         const bool answered = !reply_.empty();
         if (answered && restartFrom_ > next_) {
-            strayBytes(next_, reply_);
+            // A module found already answered its probe cleanly: bytes in its window are an
+            // earlier probe's that nothing has answered yet, come late (two modules' garbled
+            // acknowledge held by the port, or kept by a busy machine).
+            std::size_t owner = next_;
+            if (const std::size_t earlier = lastSilentProbe(next_);
+                isFound(plan_[next_].first, plan_[next_].second) && earlier < plan_.size()) {
+                owner = earlier;
+            }
+            strayBytes(owner, reply_);
         }
         reply_.clear();
         if (answered || restartFrom_ < plan_.size() || address == protocol::kConfigurationAddress) {
