@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QStyle>
 
 namespace trivex::forms {
@@ -49,6 +50,15 @@ std::vector<int> widenColumnsToRows(QTableView* table, int columns,
         table->setColumnWidth(column, width);
     }
     return widths;
+}
+
+void appendFollowing(QTableView* table, const std::function<void()>& append) {
+    const QScrollBar* bar = table->verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
+    append();
+    if (following) {
+        table->scrollToBottom();
+    }
 }
 
 } // namespace trivex::forms

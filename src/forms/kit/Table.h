@@ -20,4 +20,8 @@ void setUpLogTable(QTableView* table, const QString& name, const QString& access
 std::vector<int> widenColumnsToRows(QTableView* table, int columns,
                                     const std::function<QString(int, int)>& text, int fixedColumn);
 
+// Runs append, which adds rows to table's model: a table that showed its last row goes on
+// showing it, one scrolled back stays where the reader put it.
+void appendFollowing(QTableView* table, const std::function<void()>& append);
+
 } // namespace trivex::forms

@@ -277,13 +277,10 @@ void frmListen::flush() {
     if (waiting_.empty()) {
         return;
     }
-    QScrollBar* bar = tblFrames->verticalScrollBar();
-    const bool following = bar->value() == bar->maximum();
-    model_->append(waiting_);
-    waiting_.clear();
-    if (following) {
-        tblFrames->scrollToBottom();
-    }
+    appendFollowing(tblFrames, [this] {
+        model_->append(waiting_);
+        waiting_.clear();
+    });
     fitColumns();
     showCount();
 }

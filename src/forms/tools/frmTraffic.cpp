@@ -168,13 +168,10 @@ void frmTraffic::flush() {
     if (waiting_.empty()) {
         return;
     }
-    QScrollBar* bar = tblTraffic->verticalScrollBar();
-    const bool following = bar->value() == bar->maximum();
-    model_->append(waiting_);
-    waiting_.clear();
-    if (following) {
-        tblTraffic->scrollToBottom();
-    }
+    appendFollowing(tblTraffic, [this] {
+        model_->append(waiting_);
+        waiting_.clear();
+    });
     fitColumns();
     showCount();
 }
